@@ -29,11 +29,11 @@ std::string fmt_f(double value, int w, int d) {
   if (d < 0) d = 0;
   if (!std::isfinite(value)) return fit(std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf"), w);
   // %#.0f keeps the decimal point, as Fortran's F editing does.
-  int n = std::snprintf(nullptr, 0, "%#.*f", d, value);
-  std::string s(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(s.data(), s.size(), "%#.*f", d, value);
-  s.resize(static_cast<size_t>(n));
-  return fit(drop_leading_zero(s, w), w);
+  // The largest double has 309 integer digits; 150 decimals is more than any field.
+  if (d > 150) d = 150;
+  char buf[512];
+  std::snprintf(buf, sizeof buf, "%#.*f", d, value);
+  return fit(drop_leading_zero(buf, w), w);
 }
 
 std::string fmt_e(double value, int w, int d) {
@@ -77,6 +77,6 @@ std::string fmt_g(double value, int w, int d) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*e", d - 1, mag);
   int k = std::atoi(std::string(buf).substr(std::string(buf).find('e') + 1).c_str()) + 1;
-  if (mag < 0.1 || k > d) return fmt_e(value, w, d);
+  if (k < 0 || k > d) return fmt_e(value, w, d);
   return fmt_f(value, w - 4, d - k) + "    ";
 }

@@ -1,0 +1,91 @@
+// String utilities on fixed-length, blank-padded texts.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <regex>
+#include <string>
+
+#include "driver/strings.h"
+
+namespace {
+std::string padded(const std::string& s, size_t n) {
+  std::string t = s;
+  t.resize(n, ' ');
+  return t;
+}
+}  // namespace
+
+TEST(Strings, InkommaRewritesSeparators) {
+  std::string a = padded("  1   2 ,  ,   3", 30);
+  EXPECT_EQ(inkomma(a), 6);
+  EXPECT_EQ(a, padded("1,2,3", 30));
+
+  std::string b = padded("1 2 3,", 20);
+  EXPECT_EQ(inkomma(b), 6);
+  EXPECT_EQ(b, padded("1,2,3", 20));
+
+  std::string c = padded("", 10);
+  EXPECT_EQ(inkomma(c), 1);
+  EXPECT_EQ(c, padded("", 10));
+
+  std::string d = "12";  // nothing to rewrite, no room around it
+  EXPECT_EQ(inkomma(d), 3);
+  EXPECT_EQ(d, "12");
+}
+
+TEST(Strings, LengthsOfBlankAndNulTerminatedTexts) {
+  EXPECT_EQ(shorten(padded("", 40)), 1);
+  EXPECT_EQ(shorten(padded("abc", 40)), 3);
+  EXPECT_EQ(lnblank(padded("", 40)), 0);
+  EXPECT_EQ(lnblank(std::string("ab \0zz", 6)), 2);
+  EXPECT_EQ(lnblank(padded("x y", 9)), 3);
+}
+
+TEST(Strings, HexIntochAndRmblank) {
+  EXPECT_EQ(hex_format(-1), "FF");
+  EXPECT_EQ(hex_format(10), "0A");
+  EXPECT_EQ(hex_format(255), "FF");
+  EXPECT_EQ(hex_format(-128), "80");
+
+  std::array<char, 8> t;
+  EXPECT_EQ(intoch(-42, t), 3);
+  EXPECT_EQ(std::string(t.data(), t.size()), "-42     ");
+  std::array<char, 3> small;
+  EXPECT_EQ(intoch(123456, small), 6);  // full length reported, text cut to fit
+  EXPECT_EQ(std::string(small.data(), small.size()), "123");
+
+  std::array<char, 12> out;
+  out.fill('#');
+  EXPECT_EQ(rmblank(out, " a b  c "), 3);
+  EXPECT_EQ(std::string(out.data(), out.size()), "abc     ####");
+  std::array<char, 2> tiny;
+  EXPECT_EQ(rmblank(tiny, "abcdef"), 2);  // never past the end of out
+  EXPECT_EQ(std::string(tiny.data(), 2), "ab");
+}
+
+TEST(Strings, CalendarText) {
+  std::array<char, 30> t;
+  std::time_t now = getdate(t);
+  EXPECT_GT(now, 0);
+  std::string s(t.data(), t.size());
+  EXPECT_TRUE(std::regex_match(s.substr(0, 24),
+                               std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}")))
+      << s;
+  EXPECT_EQ(s[24], '\n');
+  EXPECT_EQ(s.substr(25), "     ");
+  std::array<char, 8> shortened;
+  getdate(shortened);
+  EXPECT_EQ(std::string(shortened.data(), 8), s.substr(0, 8));
+}
+
+TEST(Strings, Fields) {
+  std::array<char, 6> f;
+  set_field(f, "abcdefgh");
+  EXPECT_EQ(std::string(f.data(), 6), "abcdef");
+  set_field(f, "ab");
+  EXPECT_EQ(field_text(f), "ab");
+  f[1] = '\0';
+  EXPECT_EQ(field_text(f), "a");
+  EXPECT_EQ(imin(-3, 2), -3);
+  EXPECT_EQ(imax(-3, 2), 2);
+}
