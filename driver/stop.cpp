@@ -14,6 +14,6 @@ void fatal_stop(std::string_view stop_text) {
 }
 
 void print_line(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
 }

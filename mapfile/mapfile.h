@@ -29,12 +29,12 @@ struct ImcomRecord {
   int32_t mxyz[kMaxSlots + 1][3];
   float cell[kMaxSlots + 1][6];
   int32_t mapcrs[kMaxSlots + 1][3];
-  float denmmm[kMaxSlots + 1][3];    // dmin, dmax, dmean
+  float denmmm[kMaxSlots + 1][3];  // dmin, dmax, dmean
   int32_t ispg[kMaxSlots + 1];
   int32_t nsymbt[kMaxSlots + 1];
   int32_t extra[kMaxSlots + 1][25];
   float origin[kMaxSlots + 1][3];
-  char stamp[kMaxSlots + 1][2][4];   // header words 53 (marker) and 54 (stamp)
+  char stamp[kMaxSlots + 1][2][4];  // header words 53 (marker) and 54 (stamp)
   float rms[kMaxSlots + 1];
   int32_t nlabl[kMaxSlots + 1];
   char labels[kMaxSlots + 1][kMaxTitles][kTitleLength];
