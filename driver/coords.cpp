@@ -6,7 +6,9 @@
 #include "records.h"
 
 namespace {
-int compression_factor() { return gen.compression > 0 ? gen.compression : 1; }
+int compression_factor() {
+  return gen.compression > 0 ? gen.compression : 1;
+}
 }  // namespace
 
 void convert_to_image(int sx, int sy, int& x, int& y) {

@@ -23,11 +23,14 @@ std::string drop_leading_zero(std::string s, int w) {
 
 }  // namespace
 
-std::string fmt_i(long long value, int w) { return fit(std::to_string(value), w); }
+std::string fmt_i(long long value, int w) {
+  return fit(std::to_string(value), w);
+}
 
 std::string fmt_f(double value, int w, int d) {
   if (d < 0) d = 0;
-  if (!std::isfinite(value)) return fit(std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf"), w);
+  if (!std::isfinite(value))
+    return fit(std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf"), w);
   // %#.0f keeps the decimal point, as Fortran's F editing does.
   // The largest double has 309 integer digits; 150 decimals is more than any field.
   if (d > 150) d = 150;
@@ -38,7 +41,8 @@ std::string fmt_f(double value, int w, int d) {
 
 std::string fmt_e(double value, int w, int d) {
   if (d < 1) d = 1;
-  if (!std::isfinite(value)) return fit(std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf"), w);
+  if (!std::isfinite(value))
+    return fit(std::isnan(value) ? "NaN" : (value < 0 ? "-Inf" : "Inf"), w);
   std::string digits;
   int exponent = 0;
   if (value == 0.0) {
@@ -63,8 +67,8 @@ std::string fmt_e(double value, int w, int d) {
     std::snprintf(buf, sizeof buf, "%c%03d", sign, mag);
   }
   exp_text = buf;
-  std::string s = (std::signbit(value) && value != 0.0 ? "-" : "") + std::string("0.") + digits +
-                  exp_text;
+  std::string s =
+      (std::signbit(value) && value != 0.0 ? "-" : "") + std::string("0.") + digits + exp_text;
   return fit(drop_leading_zero(s, w), w);
 }
 

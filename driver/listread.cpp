@@ -8,7 +8,9 @@
 
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n'; }
+bool is_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n';
+}
 
 bool parse_integer(std::string_view token, long long& value) {
   if (token.empty() || token.size() > 40) return false;

@@ -6,8 +6,12 @@
 #include <ctime>
 
 namespace {
-bool blank(char c) { return c == ' ' || c == '\0'; }
-bool separator(char c) { return c == ',' || c == ' '; }
+bool blank(char c) {
+  return c == ' ' || c == '\0';
+}
+bool separator(char c) {
+  return c == ',' || c == ' ';
+}
 }  // namespace
 
 int shorten(std::string_view text) {
@@ -95,8 +99,12 @@ std::time_t getdate(std::span<char> text) {
   return now;
 }
 
-int imin(int a, int b) { return a < b ? a : b; }
-int imax(int a, int b) { return a > b ? a : b; }
+int imin(int a, int b) {
+  return a < b ? a : b;
+}
+int imax(int a, int b) {
+  return a > b ? a : b;
+}
 
 void sleepdelay(int microseconds) {
   if (microseconds <= 0) return;

@@ -23,7 +23,7 @@ TEST(Coords, ImageRoundingAndRoundTrip) {
   EXPECT_EQ(sx, 102);  // 1.5 rounds to 2
   EXPECT_EQ(sy, 51);   // 0.5 rounds to 1
   convert_to_screen(gen.first_x - 1, gen.first_y - 3, sx, sy);
-  EXPECT_EQ(sx, 99);   // -0.5 rounds away from zero
+  EXPECT_EQ(sx, 99);  // -0.5 rounds away from zero
   EXPECT_EQ(sy, 48);
 
   int x = 0, y = 0;

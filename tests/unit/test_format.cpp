@@ -15,9 +15,9 @@ TEST(Format, Fixed) {
   EXPECT_EQ(fmt_f(3.14159, 8, 3), "   3.142");
   EXPECT_EQ(fmt_f(-2.5, 8, 1), "    -2.5");
   EXPECT_EQ(fmt_f(0.5, 5, 2), " 0.50");
-  EXPECT_EQ(fmt_f(0.5, 3, 2), ".50");    // no room for the leading zero
+  EXPECT_EQ(fmt_f(0.5, 3, 2), ".50");  // no room for the leading zero
   EXPECT_EQ(fmt_f(-0.25, 4, 2), "-.25");
-  EXPECT_EQ(fmt_f(2.0, 4, 0), "  2.");   // the point stays with no decimals
+  EXPECT_EQ(fmt_f(2.0, 4, 0), "  2.");  // the point stays with no decimals
   EXPECT_EQ(fmt_f(1234.5, 6, 2), "******");
   EXPECT_EQ(fmt_f(1e300, 10, 2), "**********");
   EXPECT_EQ(fmt_f(1.0, 6, 500).size(), 6u);

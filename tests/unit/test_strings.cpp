@@ -68,8 +68,9 @@ TEST(Strings, CalendarText) {
   std::time_t now = getdate(t);
   EXPECT_GT(now, 0);
   std::string s(t.data(), t.size());
-  EXPECT_TRUE(std::regex_match(s.substr(0, 24),
-                               std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}")))
+  EXPECT_TRUE(std::regex_match(
+      s.substr(0, 24),
+      std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}")))
       << s;
   EXPECT_EQ(s[24], '\n');
   EXPECT_EQ(s.substr(25), "     ");
