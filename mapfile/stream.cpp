@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "driver/format.h"
 #include "driver/stop.h"
@@ -15,9 +16,9 @@
 
 namespace {
 
-// Conversions go through one buffer of this size per call.
+// Conversions go through one buffer of this size per call (8192 bytes, or
+// 4096 16-bit values).
 constexpr int kChunkBytes = 8192;
-constexpr int kChunkShorts = kChunkBytes / 2;
 
 constexpr int64_t kMarkerOffset = 208;
 constexpr int64_t kAxesOffset = 64;
@@ -77,6 +78,38 @@ uint32_t rounded_low_bits(float v) {
   return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(t, 4294967296.0)));
 }
 
+// Moves count file items of type T (unsigned bytes or 16-bit integers) between
+// the file and an array of reals through one chunk buffer. A read returns 0 when
+// all were read, 1 when the file ended first (array then holds what was read).
+template <typename T>
+int read_converted(int slot, Item kind, float* array, int64_t count) {
+  constexpr int64_t chunk = kChunkBytes / sizeof(T);
+  T buf[chunk];
+  for (int64_t done = 0; done < count;) {
+    const int64_t m = std::min(count - done, chunk);
+    const int64_t got = disk_read(slot, kind, buf, m);
+    for (int64_t i = 0; i < got; ++i) array[done + i] = buf[i];
+    if (got != m) return 1;
+    done += m;
+  }
+  return 0;
+}
+
+// Writing rounds each real and keeps the low bits that fit in T.
+template <typename T>
+void write_converted(int slot, Item kind, const float* array, int64_t count) {
+  constexpr int64_t chunk = kChunkBytes / sizeof(T);
+  T buf[chunk];
+  for (int64_t done = 0; done < count;) {
+    const int64_t m = std::min(count - done, chunk);
+    for (int64_t i = 0; i < m; ++i)
+      buf[i] =
+          static_cast<T>(static_cast<std::make_unsigned_t<T>>(rounded_low_bits(array[done + i])));
+    disk_write(slot, kind, buf, m);
+    done += m;
+  }
+}
+
 // Reads n elements of the slot's mode into array; 0 when all were read, 1 when
 // the file ended first (array then holds what was read).
 int read_elements(int slot, float* array, int64_t n) {
@@ -86,30 +119,15 @@ int read_elements(int slot, float* array, int64_t n) {
   if (n <= 0) return 0;
   if (mode == 0) {
     if (raw) return disk_read(slot, Item::byte, array, n) == n ? 0 : 1;
-    unsigned char buf[kChunkBytes];
-    for (int64_t done = 0; done < n;) {
-      const int64_t m = std::min<int64_t>(n - done, kChunkBytes);
-      const int64_t got = disk_read(slot, Item::byte, buf, m);
-      for (int64_t i = 0; i < got; ++i) array[done + i] = buf[i];
-      if (got != m) return 1;
-      done += m;
-    }
-  } else if (mode == 1 || mode == 3) {
+    return read_converted<unsigned char>(slot, Item::byte, array, n);
+  }
+  if (mode == 1 || mode == 3) {
     const int64_t count = n * b / 2;
     if (raw) return disk_read(slot, Item::int16, array, count) == count ? 0 : 1;
-    int16_t buf[kChunkShorts];
-    for (int64_t done = 0; done < count;) {
-      const int64_t m = std::min<int64_t>(count - done, kChunkShorts);
-      const int64_t got = disk_read(slot, Item::int16, buf, m);
-      for (int64_t i = 0; i < got; ++i) array[done + i] = buf[i];
-      if (got != m) return 1;
-      done += m;
-    }
-  } else {
-    const int64_t count = n * b / 4;
-    return disk_read(slot, Item::real32, array, count) == count ? 0 : 1;
+    return read_converted<int16_t>(slot, Item::int16, array, count);
   }
-  return 0;
+  const int64_t count = n * b / 4;
+  return disk_read(slot, Item::real32, array, count) == count ? 0 : 1;
 }
 
 void write_elements(int slot, const float* array, int64_t n) {
@@ -119,26 +137,11 @@ void write_elements(int slot, const float* array, int64_t n) {
   if (n <= 0) return;
   if (mode == 0) {
     if (raw) return disk_write(slot, Item::byte, array, n);
-    unsigned char buf[kChunkBytes];
-    for (int64_t done = 0; done < n;) {
-      const int64_t m = std::min<int64_t>(n - done, kChunkBytes);
-      for (int64_t i = 0; i < m; ++i)
-        buf[i] = static_cast<unsigned char>(rounded_low_bits(array[done + i]) & 0xFFu);
-      disk_write(slot, Item::byte, buf, m);
-      done += m;
-    }
+    write_converted<unsigned char>(slot, Item::byte, array, n);
   } else if (mode == 1 || mode == 3) {
     const int64_t count = n * b / 2;
     if (raw) return disk_write(slot, Item::int16, array, count);
-    int16_t buf[kChunkShorts];
-    for (int64_t done = 0; done < count;) {
-      const int64_t m = std::min<int64_t>(count - done, kChunkShorts);
-      for (int64_t i = 0; i < m; ++i)
-        buf[i] = static_cast<int16_t>(
-            static_cast<uint16_t>(rounded_low_bits(array[done + i]) & 0xFFFFu));
-      disk_write(slot, Item::int16, buf, m);
-      done += m;
-    }
+    write_converted<int16_t>(slot, Item::int16, array, count);
   } else {
     disk_write(slot, Item::real32, array, n * b / 4);
   }
