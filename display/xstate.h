@@ -1,0 +1,251 @@
+// Private state of the X11 display library and the routines its files share.
+// Nothing outside display/ includes this header (tests may, to look inside).
+#pragma once
+
+#include <X11/Intrinsic.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdint>
+#include <vector>
+
+// Layout constants.
+constexpr int kBorderSize = 50;    // screen margin around the image area
+constexpr int kIoboxWidth = 800;   // entry box width
+constexpr int kLabelWidth = 790;   // entry box prompt and field width
+constexpr int kStringLength = 80;  // entry field buffer, terminator included
+constexpr int kIoboxGap = 20;      // extra height of the entry box
+constexpr int kFontSpacer = 4;     // spacing between and inside the boxes
+constexpr int kSliderWidth = 128;  // slider and colour bar size
+constexpr int kSliderHeight = 25;
+constexpr int kMenuItemHeight = 30;  // menu height per item
+constexpr int kPanMin = 10;          // drag distance before the picture moves
+constexpr int kColourBarWidth = 128;
+constexpr int kColourBarHeight = 25;
+constexpr int kMaxFontNames = 100;
+
+// Overlay vector list capacities.
+constexpr int kMaxBoxes = 10000;
+constexpr int kMaxCircles = 10000;
+constexpr int kMaxElipses = 10000;
+constexpr int kMaxLineSegments = 16384;
+constexpr int kMaxPoints = 10000;
+constexpr int kMaxText = 4096;
+constexpr int kTextBytes = 80;
+
+// Cursor-font glyphs.
+constexpr unsigned kArrowGlyph = 132;
+
+struct DisplayState {
+  // Toolkit objects and windows.
+  XtAppContext app_context;
+  Widget topLevel, mainForm;
+  Widget image_area, zoom_area, overlay_area, label, ioBox, ioBox_label, ioBox_text;
+  Widget sliderBox, slider_label, slider1, colour_bar1, slider2, colour_bar2, menuBox;
+  Display* display_id;
+  int scr_num;
+  Window topLevel_window_id, image_area_window_id, zoom_area_window_id, overlay_area_window_id;
+  Window label_window_id, ioBox_window_id, sliderBox_window_id, menuBox_window_id;
+  Window colour_bar1_window_id, colour_bar2_window_id;
+
+  // Screen, visual, colour map.
+  int window_width, window_height;
+  int colourmap_size;
+  int colour_white, colour_black, colour_red, colour_blue, colour_green;
+  Visual* visual_id;
+  Colormap colourmap;
+  int image_depth;
+  int image_format;
+  int msbfirst;
+  bool visual_ready;  // visual, colour map and graphics contexts exist
+
+  // Fonts.
+  XFontStruct* font_default;
+  Font font_id, text_font;
+  int font_height, iobox_height;
+  char fonts[kMaxFontNames][64];
+  int total_fonts;
+
+  // Graphics contexts.
+  GC gc_draw_vector[2];
+  GC gc_remove_vector;
+  GC gc_fill_rectangle;
+  int dash_style;
+  Cursor cursor;
+
+  float cs[361], sn[361];
+  int pointer_x, pointer_y;
+  unsigned char colour_bar_map[kColourBarHeight][kColourBarWidth];
+  unsigned char colour_bar_buffer[kColourBarHeight * kColourBarWidth];
+  XImage* colour_bar_image;
+
+  // Flags.
+  int map_no, no_maps, colour_bar_flag;
+  int expose_flag, expose_iobox_flag, expose_label_flag, expose_menu_flag, expose_slider_flag;
+  int image_flag, label_flag, iobox_flag, menu_flag, pointer_flag, overlay_flag;
+  int rubber_flag, rubber_type, slider_flag, zoom_flag;
+  int event_proc;
+  int ksliders;
+
+  // Events and job codes.
+  XEvent event_return;
+  int icallback_value;
+
+  // Menu and entry box.
+  char* menu_pointer[100];
+  char store_string[kStringLength];
+  char label_text[4096];
+  float slider1_start_position, slider2_start_position;
+  float slider_position;
+
+  // Pictures.
+  Pixmap screen_pixmap[200];
+  int map_width, map_height, map_size;
+  int image_width, image_height;
+  int image_dest_x, image_dest_y;
+  XImage* image;
+  int pan_x, pan_y, pan_flag;
+  int pan_pointer_x1, pan_pointer_y1, pan_pointer_x2, pan_pointer_y2;
+  int image_pointer_x, image_pointer_y;
+
+  // Zoom window.
+  int zoom_factor_x, zoom_factor_y;
+  int zoom_width, zoom_height;
+  int zoom_pointer_x, zoom_pointer_y;
+  int zoom_window_x1, zoom_window_y1, zoom_window_x2, zoom_window_y2;
+  XImage* zoom_map;
+  Pixmap zoom_pixmap;
+  std::vector<unsigned char>* zoom_buffer;  // sized at initialisation
+
+  // Overlay area.
+  int overlay_width, overlay_height;
+  XImage* overlay_map;
+  Pixmap overlay_pixmap;
+  int overlay_pointer_x, overlay_pointer_y;
+  int overlay_window_x, overlay_window_y;
+
+  // Colour table.
+  XColor colours[256];
+  int colour_start, colour_entries, ncolours;
+};
+
+// Overlay items recorded so that they can be drawn again (zoom window, redraw)
+// and erased one by one.
+struct VectorLists {
+  int nboxes;
+  int box_x[kMaxBoxes], box_y[kMaxBoxes], box_width[kMaxBoxes], box_height[kMaxBoxes];
+  int box_style[kMaxBoxes];
+  int ncircles;
+  int circle_x[kMaxCircles], circle_y[kMaxCircles], circle_diam[kMaxCircles];
+  int circle_style[kMaxCircles];
+  int nelipses;
+  int elipse_x[kMaxElipses], elipse_y[kMaxElipses], elipse_diamx[kMaxElipses];
+  int elipse_diamy[kMaxElipses], elipse_ang1[kMaxElipses], elipse_style[kMaxElipses];
+  int nlines;
+  int line_x1[kMaxLineSegments], line_y1[kMaxLineSegments];
+  int line_x2[kMaxLineSegments], line_y2[kMaxLineSegments], line_style[kMaxLineSegments];
+  int npoints;
+  int point_x[kMaxPoints], point_y[kMaxPoints];
+  int ntext;
+  int text_x[kMaxText], text_y[kMaxText];
+  char text_string[kMaxText][kTextBytes];
+  int text_lengths[kMaxText];
+  Font text_font[kMaxText];
+};
+
+extern DisplayState ds;
+extern VectorLists vl;
+
+// The picture buffer: the library's copy of the last raster, one byte per pixel.
+extern unsigned char image_pointer[];
+// The overlay buffer.
+extern unsigned char overlay_pointer[];
+
+// Posts a job code: remembers it as the pending callback value and hands it to
+// the application's register.
+void post_job(int value);
+
+// State of the operation layer (ops.cpp): what the adapters keep between calls.
+struct OperationState {
+  int change_origin;  // 1: every y crossing the interface is mirrored
+  int max_window_width, max_window_height;
+  long max_zoom_size;
+  int map_width, map_height;  // reference size of the mirror
+  int nox, noy;               // size of the last raster drawn
+  int icflag;                 // read-back result of the last drawn raster
+  char fonts[100][64];        // blank-padded font names
+  int nfonts;
+  int ired[256], igreen[256], iblue[256];  // last colour table, 0-255 per component
+};
+extern OperationState ops;
+
+// Initialisation (init.cpp). Returns false when the requested image area does
+// not fit on the screen (nothing is built then).
+bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nfonts,
+          int slot_length);
+int error_trap(Display* display, XErrorEvent* error);
+
+// Events and widgets (widgets.cpp).
+void eventdispatch();
+int event_get_next();
+void expose_iobox(Widget, XtPointer, XEvent*, Boolean*);
+void expose_label(Widget, XtPointer, XEvent*, Boolean*);
+void expose_slider(Widget, XtPointer, XEvent*, Boolean*);
+void action_read_pointer(Widget, XEvent*, String*, Cardinal*);
+void action_iobox(Widget, XEvent*, String*, Cardinal*);
+void action_label_display_(Widget, XEvent*, String*, Cardinal*);
+void actionmenudisplay_(Widget, XEvent*, String*, Cardinal*);
+void action_slider_display_(Widget, XEvent*, String*, Cardinal*);
+void menuinit(int nitems, int item_length, char* items);
+void actionmenudisplay();
+void menuhide();
+void menuevent();
+void labeldisplay(const char* text);
+void labelhide();
+void ioboxdisplay(const char* prompt, const char* reply, int nlines);
+void ioboxreadstring(char* destination, int capacity);
+void ioboxhide();
+void sliderinit(int nsliders, float pos1, float pos2);
+void sliderhide();
+float readslider();
+
+// Pictures, pan, zoom and overlay (picture.cpp).
+void checkimage(int width, int height, int nmaps);
+bool drawimage(int width, int height, int map_number, const int32_t* raster, int& check_flag);
+void drawpixmap(int map_number);
+void ReDraw_image(Widget, XtPointer, XEvent*, Boolean*);
+void ReDraw_zoom(Widget, XtPointer, XEvent*, Boolean*);
+void ReDraw_overlay(Widget, XtPointer, XEvent*, Boolean*);
+void clearimage();
+bool readimage(int x, int row, int area, unsigned char* out, int capacity);
+void setpan(int x, int y);
+void action_pan_start(Widget, XEvent*, String*, Cardinal*);
+void action_pan_finish(Widget, XEvent*, String*, Cardinal*);
+void zoominit();
+void action_zoom_init(Widget, XEvent*, String*, Cardinal*);
+void zoom_display();
+void zoomhide();
+bool changezoom(int fx, int fy, int width, int height);
+void convert_to_zoom(int x, int y, int& zx, int& zy);
+void zoom_to_window(int zx, int zy, int& x, int& y);
+void readpointer(int& x, int& y);
+bool overlayinit(int x, int y, int width, int height, const int32_t* raster);
+void overlayhide();
+bool pending_no_memory();
+
+// Overlay vectors (vectors.cpp).
+void draw_vectors_in_zoom();
+
+// Cursors (cursors.cpp).
+void show_arrow_cursor();
+
+// Colour map and colour bars (colourmap.cpp).
+void setcolourtable(int start, int entries, const int32_t* red, const int32_t* green,
+                    const int32_t* blue);
+void colourbarinit();
+void colourbarhide();
+
+// Rubber-banding actions bound at initialisation (rubber.cpp).
+void action_rubber_read(Widget, XEvent*, String*, Cardinal*);
+void action_rubber_stop(Widget, XEvent*, String*, Cardinal*);
+void action_rubber_finish(Widget, XEvent*, String*, Cardinal*);
