@@ -150,9 +150,10 @@ void create_widgets() {
   ds.ioBox = XtVaCreateWidget("ioBox", boxWidgetClass, ds.mainForm, XtNheight, ds.iobox_height,
                               XtNwidth, kIoboxWidth, XtNborderColor, red, XtNbackground, white,
                               XtNforeground, black, nullptr);
-  ds.ioBox_label = XtVaCreateWidget(
-      "ioBox_label", labelWidgetClass, ds.ioBox, XtNfont, font, XtNjustify, XtJustifyLeft, XtNwidth,
-      kLabelWidth, XtNborderColor, red, XtNforeground, black, XtNbackground, white, nullptr);
+  ds.ioBox_label =
+      XtVaCreateWidget("ioBox_label", labelWidgetClass, ds.ioBox, XtNfont, font, XtNjustify,
+                       XtJustifyLeft, XtNwidth, kLabelWidth, XtNborderColor, red, XtNforeground,
+                       black, XtNbackground, white, XtNresize, False, nullptr);
   std::memset(ds.store_string, 0, sizeof ds.store_string);
   ds.store_string[0] = ' ';
   ds.ioBox_text = XtVaCreateWidget(

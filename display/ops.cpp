@@ -145,6 +145,7 @@ void tolpixdrawimages(const int32_t& imap) {
 
 void tolpixinit(int32_t& iwidth, int32_t& iheight) {
   ops.change_origin = 0;
+  locjob = kJobNone;  // nothing has happened yet
   int width = iwidth, height = iheight, max_zoom = 0, nfonts = 0;
   static char names[kMaxFonts][kFontNameLength];
   std::memset(names, 0, sizeof names);
@@ -290,8 +291,12 @@ void tolpixzoominit() {
 
 // ---- Wait and callback ----
 
+// A code posted while the library was handling events on its own (while it
+// waited for a box to appear, say) is delivered at once: waiting for a further
+// event first would leave the user's Return or click unanswered until the next
+// unrelated event arrived.
 void tolpixwait(int32_t& job) {
-  eventdispatch();
+  if (locjob == kJobNone) eventdispatch();
   job = locjob;
   locjob = kJobNone;
 }

@@ -78,7 +78,16 @@ void query_image_pointer(int& wx, int& wy) {
   XQueryPointer(ds.display_id, ds.image_area_window_id, &root, &child, &rx, &ry, &wx, &wy, &mask);
 }
 
+// Places a child of the main form so that its inside starts at image-area
+// window position (x, y): the form distances are counted from the form's corner,
+// the image area itself sits a little inside it.
 void place_child(Widget w, int x, int y, int width, int height) {
+  Position area_x = 0, area_y = 0;
+  Dimension area_border = 0, child_border = 0;
+  XtVaGetValues(ds.image_area, XtNx, &area_x, XtNy, &area_y, XtNborderWidth, &area_border, nullptr);
+  XtVaGetValues(w, XtNborderWidth, &child_border, nullptr);
+  x += area_x + area_border - child_border;
+  y += area_y + area_border - child_border;
   XtVaSetValues(w, XtNfromHoriz, nullptr, XtNfromVert, nullptr, XtNwidth, width, XtNheight, height,
                 XtNhorizDistance, x, XtNvertDistance, y, XtNborderColor,
                 static_cast<Pixel>(ds.colour_red), XtNforeground,
@@ -206,11 +215,30 @@ void drawpixmap(int map_number) {
   if (map_number < 0 || map_number >= kMaxMaps) return;
   ds.map_no = map_number;
   if (ds.image_flag != 0 && ds.screen_pixmap[map_number] != 0) {
-    int x = ds.image_dest_x + ds.pan_x, y = ds.image_dest_y + ds.pan_y;
-    fill_uncovered(x, y, ds.image_width, ds.image_height);
-    XCopyArea(ds.display_id, ds.screen_pixmap[map_number], ds.image_area_window_id,
-              ds.gc_fill_rectangle, -ds.pan_x, -ds.pan_y, ds.image_width, ds.image_height,
-              ds.image_dest_x, ds.image_dest_y);
+    // Only the part of the pixmap that lies in the source rectangle is copied:
+    // the server would paint the rest with the window's own background.
+    int src_x = -ds.pan_x, src_y = -ds.pan_y;
+    int dst_x = ds.image_dest_x, dst_y = ds.image_dest_y;
+    int width = ds.image_width, height = ds.image_height;
+    if (src_x < 0) {
+      dst_x -= src_x;
+      width += src_x;
+      src_x = 0;
+    }
+    if (src_y < 0) {
+      dst_y -= src_y;
+      height += src_y;
+      src_y = 0;
+    }
+    width = std::min(width, ds.image_width - src_x);
+    height = std::min(height, ds.image_height - src_y);
+    if (width > 0 && height > 0) {
+      XCopyArea(ds.display_id, ds.screen_pixmap[map_number], ds.image_area_window_id,
+                ds.gc_fill_rectangle, src_x, src_y, width, height, dst_x, dst_y);
+      fill_uncovered(dst_x, dst_y, width, height);
+    } else {
+      fill_uncovered(0, 0, 0, 0);
+    }
   }
   XFlush(ds.display_id);
   if (event_get_next()) eventdispatch();
@@ -249,6 +277,7 @@ void clearimage() {
   }
   zoomhide();
   ds.image_flag = 0;
+  XFlush(ds.display_id);
 }
 
 bool readimage(int x, int row, int area, unsigned char* out, int capacity) {
