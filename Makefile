@@ -21,6 +21,7 @@ unit: all
 
 bench: all
 	$(BUILD)/bin/bench_mapfile
+	$(BUILD)/bin/bench_display
 
 install: all
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -166,20 +166,21 @@ void create_widgets() {
       "slider_label", labelWidgetClass, ds.sliderBox, XtNfont, font, XtNfromHoriz, nullptr,
       XtNlabel, "Centre mouse button moves slider,Click left button in map to quit", XtNforeground,
       black, XtNbackground, white, nullptr);
-  ds.slider1 =
-      XtVaCreateManagedWidget("slider1", scrollbarWidgetClass, ds.sliderBox, XtNwidth, kSliderWidth,
-                              XtNheight, kSliderHeight, XtNorientation, XtorientHorizontal,
-                              XtNforeground, black, XtNbackground, white, nullptr);
-  ds.colour_bar1 = XtVaCreateManagedWidget("colour_bar1", simpleWidgetClass, ds.sliderBox, XtNwidth,
-                                           kSliderWidth, XtNheight, kSliderHeight, XtNbackground,
-                                           black, XtNborderColor, red, nullptr);
-  ds.slider2 =
-      XtVaCreateManagedWidget("slider2", scrollbarWidgetClass, ds.sliderBox, XtNwidth, kSliderWidth,
-                              XtNheight, kSliderHeight, XtNorientation, XtorientHorizontal,
-                              XtNforeground, black, XtNbackground, white, nullptr);
-  ds.colour_bar2 = XtVaCreateManagedWidget("colour_bar2", simpleWidgetClass, ds.sliderBox, XtNwidth,
-                                           kSliderWidth, XtNheight, kSliderHeight, XtNbackground,
-                                           black, XtNborderColor, red, nullptr);
+  // Two sliders, each with its colour bar beside it.
+  auto slider = [&](const char* name) {
+    return XtVaCreateManagedWidget(name, scrollbarWidgetClass, ds.sliderBox, XtNwidth, kSliderWidth,
+                                   XtNheight, kSliderHeight, XtNorientation, XtorientHorizontal,
+                                   XtNforeground, black, XtNbackground, white, nullptr);
+  };
+  auto colour_bar = [&](const char* name) {
+    return XtVaCreateManagedWidget(name, simpleWidgetClass, ds.sliderBox, XtNwidth, kSliderWidth,
+                                   XtNheight, kSliderHeight, XtNbackground, black, XtNborderColor,
+                                   red, nullptr);
+  };
+  ds.slider1 = slider("slider1");
+  ds.colour_bar1 = colour_bar("colour_bar1");
+  ds.slider2 = slider("slider2");
+  ds.colour_bar2 = colour_bar("colour_bar2");
   for (Widget w : {ds.image_area, ds.zoom_area, ds.overlay_area, ds.label, ds.ioBox, ds.sliderBox,
                    ds.slider_label, ds.slider1, ds.colour_bar1, ds.slider2, ds.colour_bar2})
     pin(w);

@@ -45,6 +45,19 @@ Pixmap create_pixmap(int width, int height) {
   return pending_no_memory() ? 0 : pixmap;
 }
 
+// The client image over the zoom buffer and the server pixmap of the zoom
+// window, both of the current zoom size; false when the server refused.
+bool make_zoom_pixmap() {
+  std::vector<unsigned char>& buffer = *ds.zoom_buffer;
+  const size_t needed = static_cast<size_t>(ds.zoom_width) * ds.zoom_height;
+  if (buffer.size() < needed) buffer.resize(needed);
+  ds.zoom_map = make_image(buffer.data(), ds.zoom_width, ds.zoom_height);
+  ds.zoom_pixmap = create_pixmap(ds.zoom_width, ds.zoom_height);
+  if (ds.zoom_pixmap != 0) return true;
+  drop_image(ds.zoom_map);
+  return false;
+}
+
 // A failed allocation earlier in the run must not make every later one fail:
 // each routine that allocates starts from a clean slate.
 void clear_stale_no_memory() {
@@ -402,12 +415,7 @@ void zoom_display() {
     }
   }
 
-  ds.zoom_map = make_image(buffer.data(), zw, zh);
-  ds.zoom_pixmap = create_pixmap(zw, zh);
-  if (ds.zoom_pixmap == 0) {
-    drop_image(ds.zoom_map);
-    return;
-  }
+  if (!make_zoom_pixmap()) return;
   ds.zoom_window_x1 = ds.zoom_pointer_x - zw / 2;
   ds.zoom_window_y1 = ds.zoom_pointer_y - zh / 2;
   ds.zoom_window_x2 = ds.zoom_pointer_x + zw / 2;
@@ -448,15 +456,7 @@ bool changezoom(int fx, int fy, int width, int height) {
   ds.zoom_factor_y = fy;
   ds.zoom_width = width;
   ds.zoom_height = height;
-  std::vector<unsigned char>& buffer = *ds.zoom_buffer;
-  if (buffer.size() < static_cast<size_t>(width) * height)
-    buffer.resize(static_cast<size_t>(width) * height);
-  ds.zoom_map = make_image(buffer.data(), width, height);
-  ds.zoom_pixmap = create_pixmap(width, height);
-  if (ds.zoom_pixmap == 0) {
-    drop_image(ds.zoom_map);
-    return false;
-  }
+  if (!make_zoom_pixmap()) return false;
   XPutImage(ds.display_id, ds.zoom_pixmap, ds.gc_fill_rectangle, ds.zoom_map, 0, 0, 0, 0, width,
             height);
   ds.zoom_flag = 1;

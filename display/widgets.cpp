@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "display/tolpix.h"
 #include "display/xstate.h"
@@ -65,6 +66,15 @@ void restack_without_top() {
   } else {
     place(ds.menuBox, nullptr, kFontSpacer);
   }
+}
+
+// Where the menu hangs: under the sliders if shown, else under the label if
+// shown, else at the top of the form. (An entry box shown at that moment is not
+// considered; showing the entry box moves the menu under it.)
+std::pair<Widget, int> menu_anchor() {
+  if (ds.slider_flag > 0) return {ds.sliderBox, 1};
+  if (ds.label_flag == 1) return {ds.label, 1};
+  return {nullptr, kFontSpacer};
 }
 
 void menu_callback(Widget w, XtPointer, XtPointer call_data) {
@@ -182,15 +192,7 @@ void menuinit(int nitems, int item_length, char* items) {
   nitems = std::clamp(nitems, 0, kMaxMenuItems);
   for (int i = 0; i < nitems; ++i) ds.menu_pointer[i] = items + static_cast<long>(i) * item_length;
 
-  Widget above = nullptr;
-  int distance = kFontSpacer;
-  if (ds.slider_flag > 0) {
-    above = ds.sliderBox;
-    distance = 1;
-  } else if (ds.label_flag == 1) {
-    above = ds.label;
-    distance = 1;
-  }
+  auto [above, distance] = menu_anchor();
   ds.menuBox = XtVaCreateManagedWidget(
       "menuBox", listWidgetClass, ds.mainForm, XtNfont, ds.font_default, XtNdefaultColumns, 1,
       XtNforceColumns, True, XtNlist, ds.menu_pointer, XtNnumberStrings, nitems, XtNborderColor,
@@ -215,15 +217,7 @@ void menuinit(int nitems, int item_length, char* items) {
 
 void actionmenudisplay() {
   if (ds.menuBox == nullptr) return;
-  Widget above = nullptr;
-  int distance = kFontSpacer;
-  if (ds.slider_flag > 0) {
-    above = ds.sliderBox;
-    distance = 1;
-  } else if (ds.label_flag == 1) {
-    above = ds.label;
-    distance = 1;
-  }
+  auto [above, distance] = menu_anchor();
   XtUnmanageChild(ds.menuBox);
   XtVaSetValues(ds.menuBox, XtNfromVert, above, XtNvertDistance, distance, nullptr);
   XRaiseWindow(ds.display_id, XtWindow(ds.menuBox));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -73,6 +74,60 @@ class Probe {
  private:
   x11test::Process process_;
   std::vector<std::string> init_lines_;
+};
+
+// Shows the entry box with the probe's "iobox" command, waits until it is on
+// the screen and puts the pointer over it (keys go where the pointer is). The
+// probe answers no command until the box is answered, so nothing is asked of it.
+inline x11test::WindowInfo open_iobox(Probe& p, x11test::XUser& user,
+                                      const std::string& arguments) {
+  Window id = p.window("iobox"), top = p.window("top");
+  p.process().write_line("iobox " + arguments);
+  p.process().read_until("iobox shown");
+  auto [ok, tree] = x11test::wait_for_tree(user.dpy(), top, [&](const auto& windows) {
+    for (const auto& w : windows)
+      if (w.id == id && w.mapped) return true;
+    return false;
+  });
+  EXPECT_TRUE(ok) << "the entry box did not appear";
+  auto box = x11test::window_info(user.dpy(), id);
+  user.move(box.x + 200, box.y + box.height - 8);
+  return box;
+}
+
+// One X server for all tests of a suite.
+class XServerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { server_ = new x11test::Xvfb(1280, 1024, 8); }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+  static x11test::Xvfb& server() { return *server_; }
+
+ private:
+  inline static x11test::Xvfb* server_ = nullptr;
+};
+
+// Each test gets a fresh probe with a grey table loaded, and the user at the
+// keyboard and mouse.
+class ProbeTest : public XServerTest {
+ protected:
+  void SetUp() override {
+    p = std::make_unique<Probe>(server());
+    user = std::make_unique<x11test::XUser>(server().display());
+    p->cmd("table 0 127 grey");
+    image = x11test::window_info(user->dpy(), p->window("image"));
+  }
+  bool mapped(const std::string& name) {
+    return x11test::window_info(user->dpy(), p->window(name)).mapped;
+  }
+  x11test::WindowInfo open_iobox(const std::string& arguments) {
+    return probe::open_iobox(*p, *user, arguments);
+  }
+  std::unique_ptr<Probe> p;
+  std::unique_ptr<x11test::XUser> user;
+  x11test::WindowInfo image;
 };
 
 // The first number after a prefix in the lines ("ierr 0" -> 0).

@@ -12,43 +12,12 @@ using probe::Probe;
 
 namespace {
 
-x11test::Xvfb* server = nullptr;
-
-class Input : public ::testing::Test {
+class Input : public probe::ProbeTest {
  protected:
-  static void SetUpTestSuite() { server = new x11test::Xvfb(1280, 1024, 8); }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
   void SetUp() override {
-    p = std::make_unique<Probe>(*server);
-    user = std::make_unique<x11test::XUser>(server->display());
-    p->cmd("table 0 127 grey");
+    ProbeTest::SetUp();
     p->cmd("draw 600 500 0 ramp");
-    image = x11test::window_info(user->dpy(), p->window("image"));
   }
-  bool mapped(const std::string& name) {
-    return x11test::window_info(user->dpy(), p->window(name)).mapped;
-  }
-  // Shows the entry box and waits until it is on the screen.
-  x11test::WindowInfo open_iobox(const std::string& arguments) {
-    Window id = p->window("iobox"), top_id = p->window("top");
-    p->process().write_line("iobox " + arguments);
-    p->process().read_until("iobox shown");
-    auto [ok, tree] = x11test::wait_for_tree(user->dpy(), top_id, [&](const auto& ws) {
-      for (const auto& w : ws)
-        if (w.id == id && w.mapped) return true;
-      return false;
-    });
-    EXPECT_TRUE(ok);
-    auto box = x11test::window_info(user->dpy(), id);
-    user->move(box.x + 200, box.y + box.height - 8);  // keys go where the pointer is
-    return box;
-  }
-  std::unique_ptr<Probe> p;
-  std::unique_ptr<x11test::XUser> user;
-  x11test::WindowInfo image;
 };
 
 std::string reply_line(const std::string& text) {

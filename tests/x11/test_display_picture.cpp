@@ -14,28 +14,12 @@ using probe::Probe;
 
 namespace {
 
-x11test::Xvfb* server = nullptr;
-
-class Picture : public ::testing::Test {
+class Picture : public probe::ProbeTest {
  protected:
-  static void SetUpTestSuite() { server = new x11test::Xvfb(1280, 1024, 8); }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-  void SetUp() override {
-    p = std::make_unique<Probe>(*server);
-    user = std::make_unique<x11test::XUser>(server->display());
-    p->cmd("table 0 127 grey");
-    image = x11test::window_info(user->dpy(), p->window("image"));
-  }
   // Pixels of the image area, window coordinates.
   std::vector<uint8_t> shown(int x, int y, int w, int h) {
     return x11test::read_pixels(user->dpy(), image.id, x, y, w, h);
   }
-  std::unique_ptr<Probe> p;
-  std::unique_ptr<x11test::XUser> user;
-  x11test::WindowInfo image;
 };
 
 std::vector<uint8_t> bytes(const std::vector<int32_t>& raster) {

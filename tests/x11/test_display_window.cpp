@@ -16,16 +16,7 @@ using probe::Probe;
 
 namespace {
 
-x11test::Xvfb* server = nullptr;
-
-class Window_ : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { server = new x11test::Xvfb(1280, 1024, 8); }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-};
+class Window_ : public probe::XServerTest {};
 
 int top(const x11test::WindowInfo& w) {
   return w.y - w.border;
@@ -38,10 +29,10 @@ int bottom(const x11test::WindowInfo& w) {
 
 TEST_F(Window_, ImageAreaIsTheScreenLessTheBorderOrTheRequestedSize) {
   {
-    Probe p(*server);
+    Probe p(server());
     EXPECT_TRUE(contains(p.init_lines(), "size 1230 974"));
     EXPECT_EQ(p.state()["max_zoom_size"], "1198020");
-    x11test::XUser user(server->display());
+    x11test::XUser user(server().display());
     auto image = x11test::window_info(user.dpy(), p.window("image"));
     EXPECT_EQ(image.width, 1230);
     EXPECT_EQ(image.height, 974);
@@ -49,22 +40,22 @@ TEST_F(Window_, ImageAreaIsTheScreenLessTheBorderOrTheRequestedSize) {
     EXPECT_EQ(p.state()["zoom"], "8 8 136 136");  // 17 magnified pixels of 8
   }
   {
-    Probe p(*server, -600, -400);
+    Probe p(server(), -600, -400);
     EXPECT_TRUE(contains(p.init_lines(), "size 600 400"));
   }
   {
-    Probe p(*server, 600, 400);  // a positive request still fills the screen
+    Probe p(server(), 600, 400);  // a positive request still fills the screen
     EXPECT_TRUE(contains(p.init_lines(), "size 1230 974"));
   }
   {
-    Probe p(*server, -1300, -400);
+    Probe p(server(), -1300, -400);
     EXPECT_TRUE(contains(p.init_lines(), "Requested window size too large"));
     EXPECT_TRUE(contains(p.init_lines(), "size -1300 -400"));  // caller's sizes untouched
   }
 }
 
 TEST_F(Window_, FontListIsTwentyBlankPaddedCourierNames) {
-  Probe p(*server);
+  Probe p(server());
   auto lines = p.cmd("fonts");
   EXPECT_EQ(number_after(lines, "nfonts "), 20);
   int names = 0;
@@ -80,8 +71,8 @@ TEST_F(Window_, FontListIsTwentyBlankPaddedCourierNames) {
 }
 
 TEST_F(Window_, ColourCellsFollowTheTableAndTheReservedPlan) {
-  Probe p(*server);
-  x11test::XUser user(server->display());
+  Probe p(server());
+  x11test::XUser user(server().display());
   Colormap cmap = std::stoul(p.state()["colormap"]);
   std::vector<unsigned long> all(256);
   for (int i = 0; i < 256; ++i) all[i] = i;
@@ -124,8 +115,8 @@ TEST_F(Window_, ColourCellsFollowTheTableAndTheReservedPlan) {
 }
 
 TEST_F(Window_, BoxesStackWithoutOverlapInTheirOrder) {
-  Probe p(*server);
-  x11test::XUser user(server->display());
+  Probe p(server());
+  x11test::XUser user(server().display());
   Display* d = user.dpy();
   p.cmd("table 0 127 grey");
   p.cmd("draw 600 500 0 ramp");
@@ -162,30 +153,20 @@ TEST_F(Window_, BoxesStackWithoutOverlapInTheirOrder) {
   // The entry box: three prompt lines give 4 line heights + 24, the menu hangs
   // under it, and both label and entry box are gone afterwards.
   p.cmd("label Back again");
-  // The probe answers no command while the entry box waits: ask for ids first.
-  Window iobox_id = p.window("iobox"), label_id = p.window("label"), top_id = p.window("top");
-  p.process().write_line("iobox -|One|Two|Three");
-  p.process().read_until("iobox shown");
-  auto [shown, tree] = x11test::wait_for_tree(d, top_id, [&](const auto& windows) {
-    for (const auto& w : windows)
-      if (w.id == iobox_id && w.mapped) return true;
-    return false;
-  });
-  ASSERT_TRUE(shown);
-  auto iobox = x11test::window_info(d, iobox_id);
+  Window label_id = p.window("label");
+  auto iobox = probe::open_iobox(p, user, "-|One|Two|Three");
   EXPECT_EQ(iobox.height, 4 * iobox_height + 24);
   EXPECT_EQ(top(iobox), form_top + 4);
   EXPECT_FALSE(x11test::window_info(d, label_id).mapped);
-  user.move(iobox.x + 100, iobox.y + iobox.height - 10);
   user.key_return();
   auto reply = p.process().read_until("<<done>>");
   EXPECT_TRUE(contains(reply, "reply [" + std::string(80, ' ') + "]"));
-  EXPECT_FALSE(x11test::window_info(d, iobox_id).mapped);
+  EXPECT_FALSE(x11test::window_info(d, iobox.id).mapped);
 }
 
 TEST_F(Window_, OversizedMenusAndLabelsAreClipped) {
-  Probe p(*server);
-  x11test::XUser user(server->display());
+  Probe p(server());
+  x11test::XUser user(server().display());
   p.cmd("table 0 127 grey");
   p.cmd("menu 120");
   EXPECT_EQ(x11test::window_info(user.dpy(), p.window("menu")).height, 100 * 30);
@@ -193,6 +174,20 @@ TEST_F(Window_, OversizedMenusAndLabelsAreClipped) {
   p.cmd("longlabel 60");
   EXPECT_TRUE(x11test::window_info(user.dpy(), p.window("label")).mapped);
   EXPECT_TRUE(p.process().running());
+}
+
+TEST_F(Window_, ServerOutOfMemoryIsAJobCodeAnyOtherXErrorEndsTheProgram) {
+  Probe p(server());
+  auto lines = p.cmd("fakealloc");
+  EXPECT_TRUE(contains(lines, "error trapped "));
+  EXPECT_TRUE(contains(p.cmd("job"), "job 999"));
+  EXPECT_TRUE(contains(p.cmd("job"), "job -1"));  // read once
+
+  p.process().write_line("xerror");
+  EXPECT_EQ(p.process().wait_exit(), 1);
+  std::string errors = p.process().stderr_text();
+  EXPECT_NE(errors.find("Error detected:\n BadPixmap"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Error code: 54"), std::string::npos) << errors;  // FreePixmap
 }
 
 TEST(WindowWithoutDisplay, NoDisplayOrNoPseudoColourEndsWithStatusOne) {
@@ -216,23 +211,17 @@ TEST(WindowWithoutDisplay, NoDisplayOrNoPseudoColourEndsWithStatusOne) {
 // together, saved as a PNG for people to look at (screenshots/ in the build
 // folder), and the stacking of the entry box over the sliders and the menu.
 TEST_F(Window_, ScreenshotOfTheWholeLayout) {
-  Probe p(*server);
-  x11test::XUser user(server->display());
+  Probe p(server());
+  x11test::XUser user(server().display());
   Display* d = user.dpy();
   p.cmd("table 0 127 grey");
   p.cmd("draw 900 700 0 ramp");
   p.cmd("slider 2 0.3 0.8");
   p.cmd("bars");
   p.cmd("menu 6 Display another section|Zoom|Colour table|Average boxed densities|Help|Quit");
-  Window iobox_id = p.window("iobox"), sliders_id = p.window("slider"), menu_id = p.window("menu"),
-         top_id = p.window("top");
-  p.process().write_line("iobox demo.tvk|Give the name of the map file|(default shown below)");
-  p.process().read_until("iobox shown");
-  ASSERT_TRUE(x11test::wait_for_tree(d, top_id, [&](const auto& ws) {
-                for (const auto& w : ws)
-                  if (w.id == iobox_id && w.mapped) return true;
-                return false;
-              }).first);
+  Window sliders_id = p.window("slider"), menu_id = p.window("menu");
+  auto iobox =
+      probe::open_iobox(p, user, "demo.tvk|Give the name of the map file|(default shown below)");
   std::string folder = std::string(TOLSVIK_BIN_DIR) + "/../screenshots";
   mkdir(folder.c_str(), 0755);
   std::string path = folder + "/display_layout.png";
@@ -242,12 +231,10 @@ TEST_F(Window_, ScreenshotOfTheWholeLayout) {
   EXPECT_GT(info.st_size, 1000);
   std::cout << "screenshot: " << path << "\n";
 
-  auto iobox = x11test::window_info(d, iobox_id);
   auto sliders = x11test::window_info(d, sliders_id);
   auto menu = x11test::window_info(d, menu_id);
   EXPECT_EQ(top(sliders), bottom(iobox) + 1);
   EXPECT_EQ(top(menu), bottom(sliders) + 1);
-  user.move(iobox.x + 200, iobox.y + iobox.height - 8);
   user.key_return();
   EXPECT_TRUE(contains(p.process().read_until("<<done>>"), "reply [demo.tvk"));
 

@@ -2,6 +2,7 @@
 // start it under their own X server, send it one command per line on standard
 // input, act as the user with the mouse and keyboard, and read its answers.
 // Every command's output ends with the line "<<done>>".
+#include <X11/Xproto.h>
 #include <poll.h>
 
 #include <chrono>
@@ -271,6 +272,19 @@ void run(const std::string& line) {
     int32_t x = 0, y = 0;
     in >> x >> y;
     tolpixsetpan(x, y);
+  } else if (command == "fakealloc") {
+    // What the server sends when it has no memory for a pixmap.
+    XErrorEvent error{};
+    error.type = 0;
+    error.display = ds.display_id;
+    error.error_code = BadAlloc;
+    error.request_code = X_CreatePixmap;
+    error_trap(ds.display_id, &error);
+  } else if (command == "xerror") {
+    // A request the server refuses for another reason: freeing a pixmap that
+    // does not exist.
+    XFreePixmap(ds.display_id, static_cast<Pixmap>(0x7ffffff));
+    XSync(ds.display_id, False);
   } else if (command == "state") {
     print_state();
   } else if (command == "quit") {

@@ -1,0 +1,90 @@
+// What the user waits for on the screen: drawing a picture (conversion to bytes,
+// transfer to the server, read-back check), redrawing it (every pan step,
+// expose and menu hide), the zoom window, and loading a colour table. Runs on
+// a private 8-bit Xvfb so the figures do not depend on a desktop.
+#include <X11/Xlib.h>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "display/tolpix.h"
+#include "display/xstate.h"
+#include "tests/support/x11_harness.h"
+
+namespace {
+
+std::vector<int32_t> raster_of(int side) {
+  std::vector<int32_t> raster(static_cast<size_t>(side) * side);
+  for (size_t i = 0; i < raster.size(); ++i) raster[i] = static_cast<int32_t>((i * 7 + i / side) % 126);
+  return raster;
+}
+
+void BM_DrawImage(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  auto raster = raster_of(side);
+  for (auto _ : state) {
+    int32_t ierr = 0;
+    tolpixdrawimage(side, side, 0, raster.data(), ierr);
+    XSync(ds.display_id, False);
+    if (ierr != 0) state.SkipWithError("picture refused");
+  }
+  state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(BM_DrawImage)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+void BM_RedrawPicture(benchmark::State& state) {
+  auto raster = raster_of(1024);
+  int32_t ierr = 0;
+  tolpixdrawimage(1024, 1024, 0, raster.data(), ierr);
+  int step = 0;
+  for (auto _ : state) {
+    tolpixsetpan(step % 40, step % 30);
+    tolpixdrawimages(0);
+    XSync(ds.display_id, False);
+    ++step;
+  }
+}
+BENCHMARK(BM_RedrawPicture)->Unit(benchmark::kMillisecond);
+
+void BM_ZoomWindow(benchmark::State& state) {
+  auto raster = raster_of(1024);
+  int32_t ierr = 0;
+  tolpixdrawimage(1024, 1024, 0, raster.data(), ierr);
+  const int size = static_cast<int>(state.range(0));
+  tolpixchangezoom(8, 8, size, size, ierr);
+  ds.image_pointer_x = ds.image_pointer_y = 500;
+  for (auto _ : state) {
+    zoom_display();
+    XSync(ds.display_id, False);
+  }
+  zoomhide();
+}
+BENCHMARK(BM_ZoomWindow)->Arg(136)->Arg(512)->Unit(benchmark::kMillisecond);
+
+void BM_SetColourTable(benchmark::State& state) {
+  std::vector<int32_t> red(256), green(256), blue(256);
+  int shift = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 256; ++i) red[i] = green[i] = blue[i] = ((i + shift) % 128) * 512;
+    tolpixsetcolourtable(0, 127, red.data(), green.data(), blue.data());
+    ++shift;
+  }
+}
+BENCHMARK(BM_SetColourTable)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  x11test::Xvfb server(1280, 1024, 8);
+  setenv("DISPLAY", server.display().c_str(), 1);
+  int32_t width = 0, height = 0;
+  tolpixinit(width, height);
+  std::vector<int32_t> grey(256);
+  for (int i = 0; i < 256; ++i) grey[i] = (i < 128 ? i : 127) * 516;
+  tolpixsetcolourtable(0, 127, grey.data(), grey.data(), grey.data());
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
