@@ -1,5 +1,7 @@
-// Checks of the x11 test harness itself: server start and stop, child processes, window
-// discovery, pixel read-back, simulated input and the PNG screenshots.
+// Checks of the parts of the x11 test harness that the display tests do not
+// exercise on their own: free display numbers, timeouts and dead children, and
+// the PNG files (decoded independently). Discovery, read-back and simulated
+// input are checked by every display test that uses them.
 // The X11 headers come with the harness header, which orders them after gtest's.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -83,8 +85,6 @@ struct Probe {
     XSetClassHint(dpy, top, &hint);
     child = XCreateSimpleWindow(dpy, top, 30, 40, 100, 50, 2, 6, 7);
     hidden = XCreateSimpleWindow(dpy, top, 200, 100, 20, 20, 0, 6, 7);
-    XSelectInput(dpy, child,
-                 ButtonPressMask | ButtonReleaseMask | KeyPressMask | PointerMotionMask);
     XMapWindow(dpy, child);
     XMapWindow(dpy, top);
     gc = XCreateGC(dpy, child, 0, nullptr);
@@ -94,22 +94,8 @@ struct Probe {
     if (dpy) XCloseDisplay(dpy);
   }
 
-  // The next event of `type` on the child, waiting up to 2 s; false when none came.
-  bool next(int type, XEvent* ev) {
-    for (double end = now_seconds() + 2; now_seconds() < end; sleep_seconds(0.01)) {
-      XSync(dpy, False);
-      if (XCheckTypedWindowEvent(dpy, child, type, ev)) return true;
-    }
-    return false;
-  }
   void discard_events() { XSync(dpy, True); }
 };
-
-const WindowInfo* find(const std::vector<WindowInfo>& tree, Window id) {
-  for (const WindowInfo& w : tree)
-    if (w.id == id) return &w;
-  return nullptr;
-}
 
 }  // namespace
 
@@ -134,75 +120,6 @@ TEST(XvfbTest, ServersGetFreeNumbersAndDisappearWhenStopped) {
   // Stopped and reaped. (Asking the display number would race with other tests' servers,
   // which may take the number over at once.)
   EXPECT_NE(kill(gone, 0), 0);
-}
-
-namespace {
-
-// True while `pid` is a live process (a zombie counts as gone).
-bool process_alive(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text;
-  std::getline(stat, text);
-  size_t paren = text.rfind(')');
-  return paren != std::string::npos && paren + 2 < text.size() && text[paren + 2] != 'Z';
-}
-
-}  // namespace
-
-TEST(XvfbTest, ServerDiesWithTheProcessThatStartedIt) {
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    // A test that crashes: the destructor never runs.
-    try {
-      Xvfb server;
-      pid_t server_pid = server.pid();
-      ssize_t w = write(fds[1], &server_pid, sizeof server_pid);
-      _exit(w == sizeof server_pid ? 0 : 1);
-    } catch (...) {
-      _exit(1);
-    }
-  }
-  close(fds[1]);
-  pid_t server_pid = 0;
-  ASSERT_EQ(read(fds[0], &server_pid, sizeof server_pid), static_cast<ssize_t>(sizeof server_pid));
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
-  ASSERT_GT(server_pid, 0);
-  bool alive = true;
-  for (double end = now_seconds() + 5; alive && now_seconds() < end; sleep_seconds(0.05))
-    alive = process_alive(server_pid);
-  EXPECT_FALSE(alive) << "Xvfb outlived the process that started it";
-}
-
-TEST(ProcessTest, LinesExitStatusAndStreams) {
-  Process echo({"/bin/sh", "-c",
-                "while read l; do echo \"got $l\"; [ \"$l\" = end ] && echo '<<done>>'; done"},
-               "");
-  echo.write_line("a");
-  echo.write_line("b c");
-  echo.write_line("end");
-  EXPECT_EQ(echo.read_until("<<done>>"), (std::vector<std::string>{"got a", "got b c", "got end"}));
-  echo.write_line("more");
-  echo.write_line("end");
-  EXPECT_EQ(echo.read_until("<<done>>"), (std::vector<std::string>{"got more", "got end"}));
-  echo.close_stdin();
-  EXPECT_EQ(echo.wait_exit(5), 0);
-  EXPECT_FALSE(echo.running());
-  EXPECT_EQ(echo.all_stdout(), "got a\ngot b c\ngot end\n<<done>>\ngot more\ngot end\n<<done>>\n");
-
-  Process three({"/bin/sh", "-c", "echo out; echo err >&2; exit 3"}, "");
-  EXPECT_EQ(three.wait_exit(5), 3);
-  EXPECT_EQ(three.all_stdout(), "out\n");
-  EXPECT_EQ(three.stderr_text(), "err\n");
-
-  Process killed({"/bin/sh", "-c", "kill -9 $$"}, "");
-  EXPECT_EQ(killed.wait_exit(5), 128 + 9);
-
-  Process missing({"/nonexistent/program"}, "");
-  EXPECT_EQ(missing.wait_exit(5), 127);
-  EXPECT_NE(missing.stderr_text().find("cannot execute"), std::string::npos);
 }
 
 TEST(ProcessTest, TimeoutsAndDeadChildrenAreReportedNotFatal) {
@@ -231,17 +148,6 @@ TEST(ProcessTest, TimeoutsAndDeadChildrenAreReportedNotFatal) {
 
   Process stuck({"/bin/sh", "-c", "read x"}, "");
   EXPECT_THROW(stuck.wait_exit(0.2), std::runtime_error);
-}
-
-TEST(ProcessTest, DisplayAndWorkingDirectoryOfTheChild) {
-  setenv("DISPLAY", ":77", 1);
-  const std::vector<std::string> show = {"/bin/sh", "-c", "echo \"d=${DISPLAY-unset}\"; pwd"};
-  Process with(show, ":42", "/tmp");
-  EXPECT_EQ(with.wait_exit(5), 0);
-  EXPECT_EQ(with.all_stdout(), "d=:42\n/tmp\n");
-  Process without(show, "");
-  EXPECT_EQ(without.wait_exit(5), 0);
-  EXPECT_EQ(without.all_stdout().substr(0, 8), "d=unset\n");
 }
 
 TEST(PngTest, DecodesToTheSamePixels) {
@@ -300,157 +206,6 @@ class X11Harness : public testing::Test {
 Xvfb* X11Harness::server_ = nullptr;
 Probe* X11Harness::probe_ = nullptr;
 XUser* X11Harness::user_ = nullptr;
-
-TEST_F(X11Harness, FindsTheTopLevelAndItsWindows) {
-  Display* dpy = user_->dpy();
-  Probe& p = *probe_;
-  EXPECT_EQ(find_toplevel(dpy, "Zevar", 5), p.top);
-  EXPECT_EQ(find_toplevel(dpy, "NoSuchClass", 0.2), 0u);
-
-  auto describe = [](const WindowInfo& w) {
-    return "level " + std::to_string(w.level) + " at " + std::to_string(w.x) + "," +
-           std::to_string(w.y) + " size " + std::to_string(w.width) + "x" +
-           std::to_string(w.height) + " border " + std::to_string(w.border) +
-           (w.mapped ? " mapped" : " unmapped");
-  };
-  std::vector<WindowInfo> tree = window_tree(dpy, p.top);
-  ASSERT_EQ(tree.size(), 3u);
-  // Children bottom to top, i.e. in creation order here.
-  EXPECT_EQ(tree[0].id, p.top);
-  EXPECT_EQ(tree[1].id, p.child);
-  EXPECT_EQ(tree[2].id, p.hidden);
-  EXPECT_EQ(describe(tree[0]), "level 0 at 3,3 size 400x300 border 3 mapped");
-  EXPECT_EQ(describe(tree[1]), "level 1 at 35,45 size 100x50 border 2 mapped");
-  EXPECT_EQ(describe(tree[2]), "level 1 at 203,103 size 20x20 border 0 unmapped");
-  EXPECT_EQ(tree[0].parent, DefaultRootWindow(dpy));
-  EXPECT_EQ(tree[1].parent, p.top);
-  EXPECT_EQ(tree[1].colormap, p.cmap);
-  EXPECT_EQ(tree[1].depth, 8);
-
-  // window_info asks the server for the root position instead of adding up offsets.
-  WindowInfo single = window_info(dpy, p.child);
-  EXPECT_EQ(single.x, 35);
-  EXPECT_EQ(single.y, 45);
-  EXPECT_EQ(single.parent, p.top);
-
-  XMapWindow(p.dpy, p.hidden);
-  XFlush(p.dpy);
-  auto [mapped, seen] = wait_for_tree(
-      dpy, p.top, [&](const auto& t) { return find(t, p.hidden) && find(t, p.hidden)->mapped; }, 5);
-  EXPECT_TRUE(mapped);
-  XUnmapWindow(p.dpy, p.hidden);
-  XSync(p.dpy, False);
-  EXPECT_FALSE(wait_for_tree(
-                   dpy, p.top, [](const auto& t) { return t.size() != 3; }, 0.2)
-                   .first);
-
-  // Windows that no longer exist give empty answers, not a dead test.
-  Window doomed = XCreateSimpleWindow(p.dpy, p.top, 0, 0, 5, 5, 0, 0, 0);
-  XSync(p.dpy, False);
-  XDestroyWindow(p.dpy, doomed);
-  XSync(p.dpy, False);
-  EXPECT_TRUE(window_tree(dpy, doomed).empty());
-  EXPECT_EQ(window_info(dpy, doomed).id, 0u);
-}
-
-TEST_F(X11Harness, ReadsBackPixelsAndColours) {
-  Display* dpy = user_->dpy();
-  Probe& p = *probe_;
-  const int w = 100, h = 50;
-  std::vector<uint8_t> pattern(w * h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) pattern[y * w + x] = static_cast<uint8_t>(x * 7 + y * 13);
-  XImage* img = XCreateImage(p.dpy, DefaultVisual(p.dpy, 0), 8, ZPixmap, 0,
-                             reinterpret_cast<char*>(pattern.data()), w, h, 8, w);
-  XPutImage(p.dpy, p.child, p.gc, img, 0, 0, 0, 0, w, h);
-  img->data = nullptr;  // owned by `pattern`
-  XDestroyImage(img);
-  XSync(p.dpy, False);
-
-  EXPECT_EQ(read_pixels(dpy, p.child, 0, 0, w, h), pattern);
-  std::vector<uint8_t> sub;
-  for (int y = 20; y < 25; ++y)
-    for (int x = 10; x < 40; ++x) sub.push_back(pattern[y * w + x]);
-  EXPECT_EQ(read_pixels(dpy, p.child, 10, 20, 30, 5), sub);
-  // The same pixels seen from the root, at the child's root position.
-  EXPECT_EQ(read_pixels(dpy, DefaultRootWindow(dpy), 35 + 10, 45 + 20, 30, 5), sub);
-  EXPECT_THROW(read_pixels(dpy, p.child, 90, 0, 20, 10), std::runtime_error);
-  EXPECT_THROW(read_pixels(dpy, p.hidden, 0, 0, 5, 5), std::runtime_error);
-
-  // Components with equal bytes survive the server's rounding to its colour precision.
-  XColor cells[2] = {{17, 0x0101, 0x0303, 0xfefe, DoRed | DoGreen | DoBlue, 0},
-                     {18, 0xa0a0, 0x0000, 0x4242, DoRed | DoGreen | DoBlue, 0}};
-  XStoreColors(p.dpy, p.cmap, cells, 2);
-  XSync(p.dpy, False);
-  std::vector<Rgb16> colours = query_colours(dpy, p.cmap, {18, 17});
-  ASSERT_EQ(colours.size(), 2u);
-  EXPECT_EQ(colours[0].r, 0xa0a0);
-  EXPECT_EQ(colours[0].b, 0x4242);
-  EXPECT_EQ(colours[1].r, 0x0101);
-  EXPECT_EQ(colours[1].g, 0x0303);
-  EXPECT_EQ(colours[1].b, 0xfefe);
-}
-
-TEST_F(X11Harness, SimulatedMouseReachesTheWindow) {
-  Probe& p = *probe_;
-  XEvent ev;
-  user_->move(35 + 5, 45 + 6);
-  user_->click(1);
-  ASSERT_TRUE(p.next(ButtonPress, &ev));
-  EXPECT_EQ(ev.xbutton.button, 1u);
-  EXPECT_EQ(ev.xbutton.x, 5);
-  EXPECT_EQ(ev.xbutton.y, 6);
-  EXPECT_EQ(ev.xbutton.state & ControlMask, 0u);
-  ASSERT_TRUE(p.next(ButtonRelease, &ev));
-
-  user_->click(3, true);
-  ASSERT_TRUE(p.next(ButtonPress, &ev));
-  EXPECT_EQ(ev.xbutton.button, 3u);
-  EXPECT_NE(ev.xbutton.state & ControlMask, 0u);
-
-  p.discard_events();
-  user_->double_click();
-  XEvent first, second;
-  ASSERT_TRUE(p.next(ButtonPress, &first));
-  ASSERT_TRUE(p.next(ButtonPress, &second));
-  EXPECT_LT(second.xbutton.time - first.xbutton.time, 250u);
-
-  p.discard_events();
-  user_->drag(1, 40, 50, 100, 80);
-  int motions_with_button = 0;
-  while (p.next(MotionNotify, &ev) && ev.xmotion.x != 65)
-    if (ev.xmotion.state & Button1Mask) ++motions_with_button;
-  EXPECT_GE(motions_with_button, 4);
-  ASSERT_TRUE(p.next(ButtonRelease, &ev));
-  EXPECT_EQ(ev.xbutton.x, 65);
-  EXPECT_EQ(ev.xbutton.y, 35);
-}
-
-TEST_F(X11Harness, SimulatedKeyboardReachesTheWindow) {
-  Probe& p = *probe_;
-  user_->move(35 + 50, 45 + 20);  // key events follow the pointer (no window manager)
-  XEvent ev;
-  user_->type("Ab1 /");
-  std::string typed;
-  while (typed.size() < 5 && p.next(KeyPress, &ev)) {
-    char buf[8];
-    KeySym sym;
-    int n = XLookupString(&ev.xkey, buf, sizeof buf, &sym, nullptr);
-    typed.append(buf, n);
-  }
-  EXPECT_EQ(typed, "Ab1 /");
-
-  user_->ctrl_key('m');
-  KeySym sym = NoSymbol;
-  while (p.next(KeyPress, &ev) && (sym = XLookupKeysym(&ev.xkey, 0)) == XK_Control_L) {
-  }
-  EXPECT_EQ(sym, static_cast<KeySym>(XK_m));
-  EXPECT_NE(ev.xkey.state & ControlMask, 0u);
-
-  user_->key_return();
-  ASSERT_TRUE(p.next(KeyPress, &ev));
-  EXPECT_EQ(XLookupKeysym(&ev.xkey, 0), static_cast<KeySym>(XK_Return));
-}
 
 TEST_F(X11Harness, ScreenshotUsesThePrivateColourMap) {
   if (access(kPython, X_OK) != 0) GTEST_SKIP() << "no " << kPython << " to decode PNG with";
