@@ -110,6 +110,17 @@ void place_child(Widget w, int x, int y, int width, int height) {
   XRaiseWindow(ds.display_id, XtWindow(w));
 }
 
+// Hides the zoom window or the overlay area and releases its picture.
+void hide_area(int& flag, XImage*& image, Pixmap& pixmap, Widget area) {
+  if (flag == 1) {
+    drop_image(image);
+    free_pixmap(pixmap);
+    XtUnmanageChild(area);
+    XSync(ds.display_id, False);
+  }
+  flag = 0;
+}
+
 // Drag state of the middle button.
 bool pan_moved = false;
 
@@ -429,13 +440,7 @@ void zoom_display() {
 }
 
 void zoomhide() {
-  if (ds.zoom_flag == 1) {
-    drop_image(ds.zoom_map);
-    free_pixmap(ds.zoom_pixmap);
-    XtUnmanageChild(ds.zoom_area);
-    XSync(ds.display_id, False);
-  }
-  ds.zoom_flag = 0;
+  hide_area(ds.zoom_flag, ds.zoom_map, ds.zoom_pixmap, ds.zoom_area);
 }
 
 bool changezoom(int fx, int fy, int width, int height) {
@@ -526,11 +531,5 @@ bool overlayinit(int x, int y, int width, int height, const int32_t* raster) {
 }
 
 void overlayhide() {
-  if (ds.overlay_flag == 1) {
-    drop_image(ds.overlay_map);
-    free_pixmap(ds.overlay_pixmap);
-    XtUnmanageChild(ds.overlay_area);
-    XSync(ds.display_id, False);
-  }
-  ds.overlay_flag = 0;
+  hide_area(ds.overlay_flag, ds.overlay_map, ds.overlay_pixmap, ds.overlay_area);
 }

@@ -77,6 +77,18 @@ std::pair<Widget, int> menu_anchor() {
   return {nullptr, kFontSpacer};
 }
 
+// The menu has just been managed: unless it is event-driven, wait until it is
+// on the screen (registering the same handler again is a no-op for the toolkit).
+void menu_shown() {
+  if (ds.event_proc == 0) {
+    XtAddEventHandler(ds.menuBox, ExposureMask, False, expose_menu, nullptr);
+    wait_for_expose(ds.expose_menu_flag);
+  }
+  XSync(ds.display_id, False);
+  ds.expose_menu_flag = 0;
+  ds.menu_flag = 1;
+}
+
 void menu_callback(Widget w, XtPointer, XtPointer call_data) {
   auto* selected = static_cast<XawListReturnStruct*>(call_data);
   XawListUnhighlight(w);
@@ -206,30 +218,14 @@ void menuinit(int nitems, int item_length, char* items) {
   ds.menuBox_window_id = XtWindow(ds.menuBox);
   XRaiseWindow(ds.display_id, ds.menuBox_window_id);
   if (ds.visual_ready) XSetWindowColormap(ds.display_id, ds.menuBox_window_id, ds.colourmap);
-  if (ds.event_proc == 0) {
-    XtAddEventHandler(ds.menuBox, ExposureMask, False, expose_menu, nullptr);
-    wait_for_expose(ds.expose_menu_flag);
-  }
-  XSync(ds.display_id, False);
-  ds.expose_menu_flag = 0;
-  ds.menu_flag = 1;
+  menu_shown();
 }
 
 void actionmenudisplay() {
   if (ds.menuBox == nullptr) return;
   auto [above, distance] = menu_anchor();
-  XtUnmanageChild(ds.menuBox);
-  XtVaSetValues(ds.menuBox, XtNfromVert, above, XtNvertDistance, distance, nullptr);
-  XRaiseWindow(ds.display_id, XtWindow(ds.menuBox));
-  XtManageChild(ds.menuBox);
-  if (ds.event_proc == 0) {
-    // Registering the same handler twice is a no-op for the toolkit.
-    XtAddEventHandler(ds.menuBox, ExposureMask, False, expose_menu, nullptr);
-    wait_for_expose(ds.expose_menu_flag);
-  }
-  XSync(ds.display_id, False);
-  ds.expose_menu_flag = 0;
-  ds.menu_flag = 1;
+  place(ds.menuBox, above, distance);
+  menu_shown();
 }
 
 void actionmenudisplay_(Widget, XEvent*, String*, Cardinal*) {
