@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "display/tolpix.h"
+
 // Layout constants.
 constexpr int kBorderSize = 50;    // screen margin around the image area
 constexpr int kIoboxWidth = 800;   // entry box width
@@ -92,14 +94,14 @@ struct DisplayState {
   int icallback_value;
 
   // Menu and entry box.
-  char* menu_pointer[100];
+  char* menu_pointer[kMaxMenuItems];
   char store_string[kStringLength];
   char label_text[4096];
   float slider1_start_position, slider2_start_position;
   float slider_position;
 
   // Pictures.
-  Pixmap screen_pixmap[200];
+  Pixmap screen_pixmap[kMaxMaps];
   int map_width, map_height, map_size;
   int image_width, image_height;
   int image_dest_x, image_dest_y;
@@ -170,10 +172,10 @@ struct OperationState {
   int change_origin;  // 1: every y crossing the interface is mirrored
   int max_window_width, max_window_height;
   long max_zoom_size;
-  int map_width, map_height;  // reference size of the mirror
-  int nox, noy;               // size of the last raster drawn
-  int icflag;                 // read-back result of the last drawn raster
-  char fonts[100][64];        // blank-padded font names
+  int map_width, map_height;                   // reference size of the mirror
+  int nox, noy;                                // size of the last raster drawn
+  int icflag;                                  // read-back result of the last drawn raster
+  char fonts[kMaxFontNames][kFontNameLength];  // blank-padded font names
   int nfonts;
   int ired[256], igreen[256], iblue[256];  // last colour table, 0-255 per component
 };
