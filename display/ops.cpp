@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "display/pswriter.h"
 #include "display/tolpix.h"
 #include "display/xstate.h"
 #include "driver/records.h"
@@ -58,9 +60,58 @@ bool allocation_failed() {
   return job == kJobNoMemory;
 }
 
+// Copies n segments into the work arrays, mirroring y.
+void copy_segments(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2, const int32_t* iy2,
+                   int n, int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2) {
+  for (int i = 0; i < n; ++i) {
+    x1[i] = ix1[i];
+    y1[i] = mirror_y(iy1[i]);
+    x2[i] = ix2[i];
+    y2[i] = mirror_y(iy2[i]);
+  }
+}
+
+// Work arrays of the segment operations.
+int32_t work_x1[kMaxLines], work_y1[kMaxLines], work_x2[kMaxLines], work_y2[kMaxLines];
+
+bool too_many_lines(int n) {
+  if (n <= kMaxLines) return false;
+  std::printf("Too many lines for program\n");
+  std::fflush(stdout);
+  return true;
+}
+
+// Rectangle corners in any order, y mirrored, as (xmin, ymin, xmax, ymax).
+void sorted_corners(int ix1, int iy1, int ix2, int iy2, int& xmin, int& ymin, int& xmax,
+                    int& ymax) {
+  int y1 = mirror_y(iy1), y2 = mirror_y(iy2);
+  xmin = std::min(ix1, ix2);
+  xmax = std::max(ix1, ix2);
+  ymin = std::min(y1, y2);
+  ymax = std::max(y1, y2);
+}
+
 }  // namespace
 
 void tolpixlib() {}
+
+void tolpixchangecursor(int32_t& icursor) {
+  if (icursor > 8) icursor = 8;
+  int shape = icursor;
+  changecursor(shape);
+  icursor = shape;
+}
+
+void tolpixchangefont(int32_t& ifont, int32_t& ierr) {
+  ierr = 0;
+  if (ifont < 1 || ifont > ops.nfonts) {
+    ierr = 1;
+    return;
+  }
+  int k = ifont;
+  changefont(k);
+  if (k < 0) ierr = 1;
+}
 
 void tolpixchangeorigin() {
   ops.change_origin = 1;
@@ -92,7 +143,8 @@ void tolpixcheckimage(const int32_t& nx, const int32_t& ny, const int32_t& nmaps
 }
 
 void tolpixclearimage() {
-  show_arrow_cursor();
+  int shape = 0;
+  changecursor(shape);
   clearimage();
 }
 
@@ -109,6 +161,32 @@ void tolpixsetpan(const int32_t& ipx, const int32_t& ipy) {
 
 void tolpixdelay(const int32_t& microseconds) {
   sleepdelay(microseconds);
+}
+
+void tolpixdrawbox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2, const int32_t& iy2) {
+  int xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+  sorted_corners(ix1, iy1, ix2, iy2, xmin, ymin, xmax, ymax);
+  drawbox(xmin, ymin, xmax, ymax);
+}
+
+void tolpixdrawcircle(const int32_t& ix, const int32_t& iy, const int32_t& irad) {
+  drawcircle(ix, mirror_y(iy), static_cast<float>(irad));
+}
+
+void tolpixdrawelipse(const int32_t& ix, const int32_t& iy, const int32_t& ia, const int32_t& ib,
+                      const float& angle) {
+  drawelipse(ix, mirror_y(iy), static_cast<float>(ia), static_cast<float>(ib), angle);
+}
+
+void tolpixdrawlines(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2, const int32_t* iy2,
+                     const int32_t& n) {
+  if (too_many_lines(n) || n < 1) return;
+  copy_segments(ix1, iy1, ix2, iy2, n, work_x1, work_y1, work_x2, work_y2);
+  drawlines(work_x1, work_y1, work_x2, work_y2, n);
+}
+
+void tolpixdrawpoint(const int32_t& ix, const int32_t& iy) {
+  drawpoint(ix, mirror_y(iy));
 }
 
 void tolpixdrawimage(const int32_t& nx, const int32_t& ny, const int32_t& imap,
@@ -141,6 +219,10 @@ void tolpixdrawimage(const int32_t& nx, const int32_t& ny, const int32_t& imap,
 
 void tolpixdrawimages(const int32_t& imap) {
   drawpixmap(imap);
+}
+
+void tolpixdrawtext(const int32_t& ix, const int32_t& iy, const char* text, int32_t length) {
+  drawtext(ix, mirror_y(iy), text, text == nullptr ? 0 : trimmed_length(text, length));
 }
 
 void tolpixinit(int32_t& iwidth, int32_t& iheight) {
@@ -234,6 +316,103 @@ void tolpixoverlayinit(const int32_t& ix, const int32_t& iy, const int32_t& nx, 
   if (allocation_failed() || !shown) ierr = 1;
 }
 
+void tolpixpointertrackon(const int32_t& isx, const int32_t& isy) {
+  pointertrackon(isx, isy, ops.change_origin == 1 ? ops.map_height : 0);
+}
+
+void tolpixpointertrackoff() {
+  pointertrackoff();
+}
+
+// Writes part of the picture (area 0) or of the overlay (area 1) to "Tolpix.ps",
+// grey or through the colour table, on a page laid out for the region's shape.
+void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t& ix1,
+                          const int32_t& ix2, const int32_t& iy1, const int32_t& iy2, float& width,
+                          const int32_t& iarea, int32_t& ierr) {
+  if (ops.icflag != 0) {
+    ierr = 1;
+    return;
+  }
+  // The region, and the size of the stored picture it is read from.
+  long x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+  int area_width = 0, area_height = 0;
+  if (iarea == 0) {
+    if (ds.image_flag == 0) {
+      ierr = 1;
+      return;
+    }
+    area_width = ds.image_width;
+    area_height = ds.image_height;
+    if (ix2 == 0 && iy2 == 0) {
+      x2 = ops.map_width - 1;
+      y2 = ops.map_height - 1;
+    } else {
+      // Strictly inside the outline of a box drawn on the picture. The stored
+      // picture starts at image position 0, so box coordinates need no offset.
+      x1 = ix1 + 2L;
+      x2 = ix2 - 2L;
+      if (ops.change_origin == 1) {
+        y1 = static_cast<long>(ops.map_height) - iy2 + 1;
+        y2 = static_cast<long>(ops.map_height) - iy1 - 1;
+      } else {
+        y1 = iy1 + 1L;
+        y2 = iy2 - 1L;
+      }
+    }
+  } else {
+    if (ds.overlay_flag == 0) {
+      ierr = 1;
+      return;
+    }
+    area_width = ds.overlay_width;
+    area_height = ds.overlay_height;
+    x1 = ix1;
+    x2 = ix2;
+    y1 = iy1;
+    y2 = iy2;
+  }
+  // Only what the stored picture holds can be read back.
+  x1 = std::max(x1, 0L);
+  y1 = std::max(y1, 0L);
+  x2 = std::min<long>(x2, area_width - 1);
+  y2 = std::min<long>(y2, area_height - 1);
+  if (x2 < x1 || y2 < y1) {
+    std::printf(" Nothing to print: the region holds no pixels\n");
+    std::fflush(stdout);
+    ierr = 1;
+    return;
+  }
+  const int nx = static_cast<int>(x2 - x1 + 1), ny = static_cast<int>(y2 - y1 + 1);
+  const PageLayout page = page_layout(nx, ny, width);
+  width = page.width;
+
+  std::FILE* file = std::fopen("Tolpix.ps", "w");
+  if (file == nullptr) {
+    std::printf(" Cannot open Tolpix.ps for writing\n");
+    std::fflush(stdout);
+    ierr = 1;
+    return;
+  }
+  pscriptinit(file, 0, page.orientation, page.xmargin, page.ymargin, page.width, page.height, 0, nx,
+              ny);
+  const bool colour = icolour != 0;
+  if (colour) pscriptcolourtable(ops.ired, ops.igreen, ops.iblue);
+  std::vector<unsigned char> row(static_cast<size_t>(nx));
+  for (long y = y1; y <= y2; ++y) {
+    if (!readimage(static_cast<int>(x1), static_cast<int>(y), iarea == 0 ? 0 : 1, row.data(), nx))
+      std::fill(row.begin(), row.end(), 0);
+    if (colour) {
+      pscriptcolourimage(row.data());
+    } else {
+      // Picture levels 0-127 print as 0-254; overlay graphics print white.
+      for (unsigned char& p : row) p = p < 128 ? static_cast<unsigned char>(2 * p) : 255;
+      pscriptgreyimage(row.data());
+    }
+  }
+  pscriptendimage();
+  pscriptend();
+}
+
 void tolpixreadmenupointer(int32_t& ix, int32_t& iy) {
   int x = 0, y = 0;
   readpointer(x, y);
@@ -254,6 +433,23 @@ void tolpixreadpointer(int32_t& ix, int32_t& iy) {
   }
 }
 
+void tolpixrubberenable(const int32_t& itype) {
+  rubberenable(itype);
+}
+
+void tolpixrubberread(int32_t& ix1, int32_t& iy1, int32_t& ix2, int32_t& iy2) {
+  int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  rubberread(x1, y1, x2, y2);
+  ix1 = x1;
+  iy1 = mirror_y(y1);
+  ix2 = x2;
+  iy2 = mirror_y(y2);
+}
+
+void tolpixrubberremoveline(const int32_t&, const int32_t&, const int32_t&, const int32_t&) {
+  rubberremoveline();
+}
+
 void tolpixsetcolourtable(const int32_t& istart, const int32_t& iend, const int32_t* red,
                           const int32_t* green, const int32_t* blue) {
   int start = std::max<int32_t>(istart, 0);
@@ -268,6 +464,51 @@ void tolpixsetcolourtable(const int32_t& istart, const int32_t& iend, const int3
 
 void tolpixquit() {
   std::exit(0);
+}
+
+void tolpixremovebox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2,
+                     const int32_t& iy2) {
+  int xmin = 0, ymin = 0, xmax = 0, ymax = 0;
+  sorted_corners(ix1, iy1, ix2, iy2, xmin, ymin, xmax, ymax);
+  removebox(xmin, ymin, xmax, ymax);
+}
+
+void tolpixremovecircle(const int32_t& ix, const int32_t& iy, const int32_t& irad) {
+  removecircle(ix, mirror_y(iy), static_cast<float>(irad));
+}
+
+// A count above the work arrays is refused like one for drawing, rather than
+// written past them.
+void tolpixremovelines(int32_t* ix1, int32_t* iy1, int32_t* ix2, int32_t* iy2, int32_t& n) {
+  if (too_many_lines(n) || n < 0) return;
+  int count = n;
+  if (count > 0) copy_segments(ix1, iy1, ix2, iy2, count, work_x1, work_y1, work_x2, work_y2);
+  removelines(work_x1, work_y1, work_x2, work_y2, count);
+  if (n == 0 && count == 1) {
+    // The most recent segment comes back in the caller's first elements.
+    copy_segments(work_x1, work_y1, work_x2, work_y2, 1, ix1, iy1, ix2, iy2);
+    n = 1;
+  }
+}
+
+void tolpixremovepoint(const int32_t& ix, const int32_t& iy) {
+  removepoint(ix, mirror_y(iy));
+}
+
+void tolpixremovetext(const int32_t& ix, const int32_t& iy, const char*, int32_t) {
+  removetext(ix, mirror_y(iy));
+}
+
+void tolpixremovevectors() {
+  removevectors();
+}
+
+void tolpixsetdash() {
+  setdash();
+}
+
+void tolpixsetsolid() {
+  setsolid();
 }
 
 void tolpixsliderhide() {

@@ -486,13 +486,15 @@ void zoom_to_window(int zx, int zy, int& x, int& y) {
 void readpointer(int& x, int& y) {
   int wx = 0, wy = 0;
   query_image_pointer(wx, wy);
+  pointer_at(wx, wy, x, y);
+}
+
+// Image position under image-area window position (wx, wy); inside the zoom
+// window, the image position magnified there.
+void pointer_at(int wx, int wy, int& x, int& y) {
   if (ds.zoom_flag == 1 && ds.zoom_window_x1 <= wx && wx <= ds.zoom_window_x2 &&
       ds.zoom_window_y1 <= wy && wy <= ds.zoom_window_y2) {
-    Window root = 0, child = 0;
-    int rx = 0, ry = 0, zx = 0, zy = 0;
-    unsigned int mask = 0;
-    XQueryPointer(ds.display_id, ds.zoom_area_window_id, &root, &child, &rx, &ry, &zx, &zy, &mask);
-    zoom_to_window(zx, zy, wx, wy);
+    zoom_to_window(wx - ds.zoom_window_x1, wy - ds.zoom_window_y1, wx, wy);
   }
   x = wx - ds.pan_x;
   y = wy - ds.pan_y;

@@ -35,8 +35,16 @@ constexpr int kMaxPoints = 10000;
 constexpr int kMaxText = 4096;
 constexpr int kTextBytes = 80;
 
-// Cursor-font glyphs.
+// Cursor-font glyphs: top-left arrow, crosshair, circle, hand, gobbler, pirate.
 constexpr unsigned kArrowGlyph = 132;
+constexpr unsigned kCrossGlyph = 34;
+constexpr unsigned kCircleGlyph = 24;
+constexpr unsigned kHandGlyph = 60;
+constexpr unsigned kBirdGlyph = 54;
+constexpr unsigned kSkullGlyph = 88;
+constexpr int kCursorSize = 15;  // bitmap cursors: 15 x 15, hot spot (7, 7)
+constexpr int kCursorHot = 7;
+constexpr int kPointerShiftMax = 10;  // cross-hair travel before the items are redrawn
 
 struct DisplayState {
   // Toolkit objects and windows.
@@ -76,7 +84,25 @@ struct DisplayState {
   Cursor cursor;
 
   float cs[361], sn[361];
-  int pointer_x, pointer_y;
+  int pointer_x, pointer_y;  // where the position read-out is written
+
+  // Pointer tracking: read-out text and the giant cross-hair.
+  int ichange_origin;  // 0, or the reference height of a mirrored read-out
+  int pointer_shift_x, pointer_shift_y;
+  int pointer_save_x, pointer_save_y;
+  char pointer_text[24];
+  int pointer_text_length;
+  Font pointer_text_font;
+  bool pointer_text_shown;
+  bool tracking_installed;
+  int crosshair_x, crosshair_y;
+  bool crosshair_drawn;
+  int crosshair_pan_x, crosshair_pan_y;  // pan when it was drawn
+  bool crosshair_in_zoom;
+  int crosshair_zoom_x, crosshair_zoom_y;
+
+  // Rubber-banding.
+  int rubber_start_x, rubber_start_y, rubber_finish_x, rubber_finish_y;
   unsigned char colour_bar_map[kColourBarHeight][kColourBarWidth];
   unsigned char colour_bar_buffer[kColourBarHeight * kColourBarWidth];
   XImage* colour_bar_image;
@@ -143,6 +169,9 @@ struct VectorLists {
   int nelipses;
   int elipse_x[kMaxElipses], elipse_y[kMaxElipses], elipse_diamx[kMaxElipses];
   int elipse_diamy[kMaxElipses], elipse_ang1[kMaxElipses], elipse_style[kMaxElipses];
+  // The centre and half-axes as drawn, so that erasing meets exactly the drawn corners.
+  int elipse_cx[kMaxElipses], elipse_cy[kMaxElipses];
+  float elipse_a[kMaxElipses], elipse_b[kMaxElipses];
   int nlines;
   int line_x1[kMaxLineSegments], line_y1[kMaxLineSegments];
   int line_x2[kMaxLineSegments], line_y2[kMaxLineSegments], line_style[kMaxLineSegments];
@@ -231,15 +260,53 @@ bool changezoom(int fx, int fy, int width, int height);
 void convert_to_zoom(int x, int y, int& zx, int& zy);
 void zoom_to_window(int zx, int zy, int& x, int& y);
 void readpointer(int& x, int& y);
+void pointer_at(int wx, int wy, int& x, int& y);
 bool overlayinit(int x, int y, int width, int height, const int32_t* raster);
 void overlayhide();
 bool pending_no_memory();
 
-// Overlay vectors (vectors.cpp).
+// Overlay vectors (vectors.cpp). Shapes in image coordinates are painted into
+// the image window, the current picture's pixmap and, while it is shown, the zoom
+// window and pixmap (ellipses not in the zoom).
+void paint_segments(GC gc, const int32_t* x1, const int32_t* y1, const int32_t* x2,
+                    const int32_t* y2, int first, int count);
+void paint_box(GC gc, int x, int y, int width, int height);
+void paint_circle(GC gc, int x, int y, int diam);
+void paint_elipse(GC gc, int cx, int cy, double a, double b, int angle);
+void paint_point(GC gc, int x, int y);
+void paint_text(GC gc, int x, int y, const char* text, int length);
+// Appends to a list, or prints the list's message and returns false when it is full.
+bool record_box(int x, int y, int width, int height);
+bool record_circle(int x, int y, int diam);
+bool record_line(int x1, int y1, int x2, int y2);
+void drawbox(int xmin, int ymin, int xmax, int ymax);
+void drawcircle(int x, int y, float radius);
+void drawelipse(int x, int y, float a, float b, float angle);
+void drawlines(const int32_t* x1, const int32_t* y1, const int32_t* x2, const int32_t* y2,
+               int count);
+void drawpoint(int x, int y);
+void drawtext(int x, int y, const char* text, int length);
+void removebox(int xmin, int ymin, int xmax, int ymax);
+void removecircle(int x, int y, float radius);
+void removeelipse(int x, int y, float a, float b, float angle);
+// count 0 removes the most recent segment and returns it in the first elements.
+void removelines(int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2, int& count);
+void removepoint(int x, int y);
+void removetext(int x, int y);
+void removevectors();
+void ReDraw_vectors();
+void setdash();
+void setsolid();
+void changefont(int& k);
 void draw_vectors_in_zoom();
 
-// Cursors (cursors.cpp).
-void show_arrow_cursor();
+// Cursors and pointer tracking (cursors.cpp).
+void changecursor(int& shape);
+void pointertrackon(int shift_x, int shift_y, int y_reference);
+void pointertrackoff();
+void pointer_track(Widget, XtPointer, XEvent*, Boolean*);
+void giant_cursor_draw();
+void giant_cursor_remove();
 
 // Colour map and colour bars (colourmap.cpp).
 void setcolourtable(int start, int entries, const int32_t* red, const int32_t* green,
@@ -247,7 +314,10 @@ void setcolourtable(int start, int entries, const int32_t* red, const int32_t* g
 void colourbarinit();
 void colourbarhide();
 
-// Rubber-banding actions bound at initialisation (rubber.cpp).
+// Rubber-banding (rubber.cpp); the actions are bound at initialisation.
+void rubberenable(int type);
+void rubberread(int& x1, int& y1, int& x2, int& y2);
+void rubberremoveline();
 void action_rubber_read(Widget, XEvent*, String*, Cardinal*);
 void action_rubber_stop(Widget, XEvent*, String*, Cardinal*);
 void action_rubber_finish(Widget, XEvent*, String*, Cardinal*);

@@ -5,6 +5,7 @@
 #include <X11/Xproto.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include "display/tolpix.h"
 #include "display/xstate.h"
 #include "driver/records.h"
+#include "tests/x11/probe_extra_commands.h"
 #include "tests/x11/probe_patterns.h"
 
 namespace {
@@ -95,6 +97,47 @@ void print_state() {
   std::printf("mirror %d %d %d\n", ops.change_origin, ops.map_width, ops.map_height);
   std::printf("max_zoom_size %ld\n", ops.max_zoom_size);
   std::printf("ps_table %d %d %d\n", ops.ired[5], ops.igreen[5], ops.iblue[5]);
+  std::printf("counts %d %d %d %d %d %d\n", vl.nboxes, vl.ncircles, vl.nelipses, vl.nlines,
+              vl.npoints, vl.ntext);
+  std::printf("tracking %d %d %d %d\n", ds.pointer_flag, ds.pointer_x, ds.pointer_y,
+              ds.tracking_installed ? 1 : 0);
+  std::printf("pointer_text [%.*s]\n", ds.pointer_text_shown ? ds.pointer_text_length : 0,
+              ds.pointer_text);
+  std::printf("crosshair %d %d %d\n", ds.crosshair_drawn ? 1 : 0, ds.crosshair_x, ds.crosshair_y);
+  std::printf("rubber %d %d\n", ds.rubber_flag, ds.rubber_type);
+  std::printf("msbfirst %d\n", ds.msbfirst);
+  std::printf("dash %d\n", ds.dash_style);
+}
+
+// The recorded items, one line each.
+void print_entries() {
+  for (int i = 0; i < vl.nboxes; ++i)
+    std::printf("box %d %d %d %d %d\n", vl.box_x[i], vl.box_y[i], vl.box_width[i], vl.box_height[i],
+                vl.box_style[i]);
+  for (int i = 0; i < vl.ncircles; ++i)
+    std::printf("circle %d %d %d %d\n", vl.circle_x[i], vl.circle_y[i], vl.circle_diam[i],
+                vl.circle_style[i]);
+  for (int i = 0; i < vl.nelipses; ++i)
+    std::printf("elipse %d %d %d %d %d %d\n", vl.elipse_x[i], vl.elipse_y[i], vl.elipse_diamx[i],
+                vl.elipse_diamy[i], vl.elipse_ang1[i], vl.elipse_style[i]);
+  for (int i = 0; i < vl.nlines; ++i)
+    std::printf("line %d %d %d %d %d\n", vl.line_x1[i], vl.line_y1[i], vl.line_x2[i], vl.line_y2[i],
+                vl.line_style[i]);
+  for (int i = 0; i < vl.npoints; ++i) std::printf("point %d %d\n", vl.point_x[i], vl.point_y[i]);
+  for (int i = 0; i < vl.ntext; ++i)
+    std::printf("text %d %d %d [%.*s]\n", vl.text_x[i], vl.text_y[i], vl.text_lengths[i],
+                vl.text_lengths[i], vl.text_string[i]);
+}
+
+// Reads n segments "x1 y1 x2 y2 ..." from the rest of a command.
+void read_segments(std::istream& in, int n, std::vector<int32_t>& x1, std::vector<int32_t>& y1,
+                   std::vector<int32_t>& x2, std::vector<int32_t>& y2) {
+  int size = std::max(n, 1);
+  x1.assign(size, 0);
+  y1.assign(size, 0);
+  x2.assign(size, 0);
+  y2.assign(size, 0);
+  for (int i = 0; i < n; ++i) in >> x1[i] >> y1[i] >> x2[i] >> y2[i];
 }
 
 void run(const std::string& line) {
@@ -285,13 +328,142 @@ void run(const std::string& line) {
     // does not exist.
     XFreePixmap(ds.display_id, static_cast<Pixmap>(0x7ffffff));
     XSync(ds.display_id, False);
+  } else if (command == "box" || command == "rmbox") {
+    int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    in >> x1 >> y1 >> x2 >> y2;
+    if (command == "box") {
+      tolpixdrawbox(x1, y1, x2, y2);
+    } else {
+      tolpixremovebox(x1, y1, x2, y2);
+    }
+  } else if (command == "manyboxes") {
+    // manyboxes N X Y: N boxes of 4 x 4 at (X, Y)
+    int32_t n = 0, x = 0, y = 0;
+    in >> n >> x >> y;
+    for (int i = 0; i < n; ++i) tolpixdrawbox(x, y, x + 4, y + 4);
+  } else if (command == "circle" || command == "rmcircle") {
+    int32_t x = 0, y = 0, r = 0;
+    in >> x >> y >> r;
+    if (command == "circle") {
+      tolpixdrawcircle(x, y, r);
+    } else {
+      tolpixremovecircle(x, y, r);
+    }
+  } else if (command == "circlef") {
+    // circlef X Y R: a circle with a real radius, as the routine behind the operation takes it
+    int x = 0, y = 0;
+    float r = 0;
+    in >> x >> y >> r;
+    drawcircle(x, y, r);
+  } else if (command == "elipse") {
+    int32_t x = 0, y = 0, a = 0, b = 0;
+    float angle = 0;
+    in >> x >> y >> a >> b >> angle;
+    tolpixdrawelipse(x, y, a, b, angle);
+  } else if (command == "lines" || command == "rmlines") {
+    // lines N x1 y1 x2 y2 ...
+    int32_t n = 0;
+    in >> n;
+    std::vector<int32_t> x1, y1, x2, y2;
+    read_segments(in, std::clamp(n, 0, kMaxLines + 1), x1, y1, x2, y2);
+    if (command == "lines") {
+      if (n > static_cast<int32_t>(x1.size())) n = static_cast<int32_t>(x1.size()) + 1;
+      tolpixdrawlines(x1.data(), y1.data(), x2.data(), y2.data(), n);
+    } else {
+      tolpixremovelines(x1.data(), y1.data(), x2.data(), y2.data(), n);
+      std::printf("removed %d %d %d %d %d\n", n, x1[0], y1[0], x2[0], y2[0]);
+    }
+  } else if (command == "manylines") {
+    // manylines N X Y: N short horizontal segments starting at (X, Y + i % 64)
+    int32_t n = 0, x = 0, y = 0;
+    in >> n >> x >> y;
+    std::vector<int32_t> x1(std::max(n, 1)), y1(x1.size()), x2(x1.size()), y2(x1.size());
+    for (int i = 0; i < n; ++i) {
+      x1[i] = x;
+      x2[i] = x + 3;
+      y1[i] = y2[i] = y + i % 64;
+    }
+    tolpixdrawlines(x1.data(), y1.data(), x2.data(), y2.data(), n);
+  } else if (command == "point" || command == "rmpoint") {
+    int32_t x = 0, y = 0;
+    in >> x >> y;
+    if (command == "point") {
+      tolpixdrawpoint(x, y);
+    } else {
+      tolpixremovepoint(x, y);
+    }
+  } else if (command == "text" || command == "rmtext") {
+    // text X Y STRING (the rest of the line, in a 120-character blank-padded field)
+    int32_t x = 0, y = 0;
+    in >> x >> y;
+    std::string rest;
+    std::getline(in, rest);
+    if (!rest.empty() && rest[0] == ' ') rest.erase(0, 1);
+    char field[120];
+    fill_field(field, sizeof field, rest);
+    if (command == "text") {
+      tolpixdrawtext(x, y, field, sizeof field);
+    } else {
+      tolpixremovetext(x, y, field, sizeof field);
+    }
+  } else if (command == "rmall") {
+    tolpixremovevectors();
+  } else if (command == "redraw") {
+    ReDraw_vectors();
+  } else if (command == "entries") {
+    print_entries();
+  } else if (command == "dash") {
+    tolpixsetdash();
+  } else if (command == "solid") {
+    tolpixsetsolid();
+  } else if (command == "font") {
+    int32_t k = 0, ierr = -1;
+    in >> k;
+    tolpixchangefont(k, ierr);
+    std::printf("font %d ierr %d id %lu\n", k, ierr, ds.font_id);
+  } else if (command == "badfont") {
+    // badfont K: font K of the list can no longer be loaded
+    int k = 0;
+    in >> k;
+    if (k >= 1 && k <= ds.total_fonts)
+      std::snprintf(ds.fonts[k - 1], sizeof ds.fonts[0], "-nobody-nofont-medium-r-*");
+  } else if (command == "cursor") {
+    int32_t shape = 0;
+    in >> shape;
+    tolpixchangecursor(shape);
+    std::printf("cursor %d msbfirst %d\n", shape, ds.msbfirst);
+  } else if (command == "trackon") {
+    int32_t sx = 0, sy = 0;
+    in >> sx >> sy;
+    tolpixpointertrackon(sx, sy);
+  } else if (command == "trackoff") {
+    tolpixpointertrackoff();
+  } else if (command == "rubber") {
+    int32_t type = 0;
+    in >> type;
+    tolpixrubberenable(type);
+  } else if (command == "rubberread") {
+    int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    tolpixrubberread(x1, y1, x2, y2);
+    std::printf("rubber %d %d %d %d\n", x1, y1, x2, y2);
+  } else if (command == "rubberremove") {
+    int32_t unused = 0;
+    tolpixrubberremoveline(unused, unused, unused, unused);
+  } else if (command == "ps") {
+    // ps ICOLOUR IX1 IX2 IY1 IY2 WIDTH IAREA
+    int32_t colour = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0, area = 0, ierr = 0;
+    float width = 0;
+    in >> colour >> x1 >> x2 >> y1 >> y2 >> width >> area;
+    int32_t unit = 3;
+    tolpixpostscriptdump(unit, colour, x1, x2, y1, y2, width, area, ierr);
+    std::printf("ps ierr %d width %.3f\n", ierr, width);
   } else if (command == "state") {
     print_state();
   } else if (command == "quit") {
     out("<<done>>");
     std::fflush(stdout);
     tolpixquit();
-  } else {
+  } else if (!probe_extra::run(command, in)) {
     std::printf("unknown command %s\n", command.c_str());
   }
 }

@@ -1,0 +1,277 @@
+// The PostScript writer: exact file layout, and what Ghostscript really prints from it.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "display/pswriter.h"
+#include "tests/support/ghostscript.h"
+
+namespace {
+
+std::string temp_path(const std::string& name) {
+  return (std::filesystem::temp_directory_path() /
+          ("tolsvik_ps_" + std::to_string(getpid()) + "_" + name + ".ps"))
+      .string();
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+using PixelFn = std::function<unsigned char(int row, int col)>;
+
+// Writes a whole picture; with colour tables given it is a colour image.
+void write_picture(const std::string& path, int orientation, float x, float y, float w, float h,
+                   int ncols, int nrows, const PixelFn& pixel, const int* red = nullptr,
+                   const int* green = nullptr, const int* blue = nullptr) {
+  pscriptinit(std::fopen(path.c_str(), "w"), 0, orientation, x, y, w, h, 0, ncols, nrows);
+  if (red) pscriptcolourtable(red, green, blue);
+  std::vector<unsigned char> row(ncols);
+  for (int r = 0; r < nrows; ++r) {
+    for (int c = 0; c < ncols; ++c) row[c] = pixel(r, c);
+    red ? pscriptcolourimage(row.data()) : pscriptgreyimage(row.data());
+  }
+  pscriptendimage();
+  pscriptend();
+}
+
+// The lines after the first line equal to s.
+std::vector<std::string> lines_after(const std::vector<std::string>& lines, const std::string& s) {
+  auto it = std::find(lines.begin(), lines.end(), s);
+  return it == lines.end() ? std::vector<std::string>{}
+                           : std::vector<std::string>(it + 1, lines.end());
+}
+
+}  // namespace
+
+TEST(PsWriter, GreyFileLayoutIsExact) {
+  const std::string path = temp_path("grey");
+  const unsigned char px[2][3] = {{0, 10, 255}, {127, 128, 1}};
+  write_picture(path, 0, 10.5f, 20.25f, 30, 20, 3, 2, [&](int r, int c) { return px[r][c]; });
+  const std::vector<std::string> expected = {
+      "%!PS-Adobe-",
+      "%EndComments",
+      "initgraphics",
+      std::string(16, ' '),
+      "/Helvetica findfont 20 scalefont setfont",
+      "10 dict begin",
+      "2.836464 2.836464 scale",
+      "     0 rotate    10.50   20.25 translate    30.00   20.00 scale",
+      "/pixels     3 string def",
+      "     3     2 8",
+      "[     3 0 0     -2 0     2]",
+      "{currentfile pixels readhexstring pop} bind",
+      "image",
+      "000AFF",
+      "7F8001",
+      "end",
+      "showpage",
+      "%Trailer"};
+  EXPECT_EQ(read_lines(path), expected);
+  std::remove(path.c_str());
+}
+
+TEST(PsWriter, RowsAreSplitIntoLinesOf25Bytes) {
+  for (int ncols : {60, 50}) {
+    const std::string path = temp_path("rows");
+    write_picture(path, 0, 0, 0, 10, 10, ncols, 2, [](int r, int c) { return r * 100 + c; });
+    std::vector<std::string> rows = lines_after(read_lines(path), "image");
+    std::vector<size_t> lengths;
+    for (auto& line : rows) lengths.push_back(line.size());
+    if (ncols == 60) {
+      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 20, 50, 50, 20, 3, 8, 8}));
+      EXPECT_EQ(rows[2], "32333435363738393A3B");  // bytes 50..59 of the first row
+      EXPECT_EQ(rows[3].substr(0, 4), "6465");     // the second row starts a new line
+    } else {
+      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 50, 50, 3, 8, 8}));
+    }
+    std::remove(path.c_str());
+  }
+}
+
+TEST(PsWriter, ColourHeaderCarriesClampedTablesAndRowSize) {
+  int red[256], green[256], blue[256];
+  for (int i = 0; i < 256; ++i) red[i] = i, green[i] = 255 - i, blue[i] = i;
+  blue[0] = -5, blue[1] = 300;
+  const std::string path = temp_path("colour");
+  write_picture(
+      path, 0, 0, 0, 10, 10, 5, 1, [](int, int c) { return c; }, red, green, blue);
+  const std::vector<std::string> lines = read_lines(path);
+  std::string identity;
+  for (int i = 0; i < 16; ++i) identity += (i < 10 ? " 00" : " 0") + std::to_string(i);
+  EXPECT_EQ(lines_after(lines, "/red [").at(0), identity);
+  EXPECT_EQ(lines_after(lines, "/red [").at(15).substr(56), " 254 255");
+  EXPECT_EQ(lines_after(lines, "/red [").at(16), "] def");
+  EXPECT_EQ(lines_after(lines, "/green [").at(0).substr(0, 12), " 255 254 253");
+  EXPECT_EQ(lines_after(lines, "/blue [").at(0).substr(0, 12), " 000 255 002");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "/outpixels    15 string def"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "0 1     4 {setpixel} for"), lines.end());
+  EXPECT_EQ(lines_after(lines, "false 3 colorimage").at(0), "0001020304");
+
+  // The next page starts again from identity tables.
+  pscriptinit(std::fopen(path.c_str(), "w"), 0, 0, 0, 0, 10, 10, 0, 5, 1);
+  const unsigned char row[5] = {};
+  pscriptcolourimage(row);
+  pscriptend();
+  EXPECT_EQ(lines_after(read_lines(path), "/blue [").at(0), identity);
+  std::remove(path.c_str());
+}
+
+TEST(PsWriter, LandscapeMovesOriginDownByPageWidth) {
+  const std::string path = temp_path("landscape");
+  write_picture(path, 1, 12.5f, 10, 270, 190, 1, 1, [](int, int) { return 0; });
+  EXPECT_EQ(read_lines(path).at(7),
+            "    90 rotate    12.50 -200.00 translate   270.00  190.00 scale");
+  std::remove(path.c_str());
+}
+
+TEST(PsWriter, CallsWithoutOpenUnitDoNothing) {
+  const unsigned char row[4] = {1, 2, 3, 4};
+  const int table[256] = {};
+  pscriptinit(nullptr, 0, 0, 0, 0, 10, 10, 0, 4, 1);
+  pscriptcolourtable(table, table, table);
+  pscriptgreyimage(row);
+  pscriptcolourimage(row);
+  pscriptendimage();
+  pscriptend();
+  // After pscriptend the closed unit is forgotten.
+  const std::string path = temp_path("closed");
+  write_picture(path, 0, 0, 0, 10, 10, 4, 1, [](int, int) { return 0; });
+  pscriptgreyimage(row);
+  pscriptendimage();
+  pscriptend();
+  EXPECT_EQ(read_lines(path).back(), "%Trailer");
+  std::remove(path.c_str());
+}
+
+TEST(PageLayout, FitsRegionOnPage) {
+  auto expect = [](PageLayout p, int o, float w, float h, float xm, float ym) {
+    EXPECT_EQ(p.orientation, o);
+    EXPECT_FLOAT_EQ(p.width, w);
+    EXPECT_FLOAT_EQ(p.height, h);
+    EXPECT_FLOAT_EQ(p.xmargin, xm);
+    EXPECT_FLOAT_EQ(p.ymargin, ym);
+  };
+  expect(page_layout(100, 400, 0), 0, 67.5f, 270, 71.25f, 12.5f);  // too tall: height limited
+  expect(page_layout(100, 120, -1), 0, 190, 228, 10, 33.5f);       // default portrait width
+  expect(page_layout(100, 200, 50), 0, 50, 100, 80, 97.5f);
+  expect(page_layout(200, 190, 0), 1, 200, 190, 47.5f, 10);  // too tall in landscape
+  expect(page_layout(400, 100, 0), 1, 270, 67.5f, 12.5f, 71.25f);
+  expect(page_layout(50, 50, 100), 1, 100, 100, 97.5f, 55);  // square prints in landscape
+}
+
+namespace {
+
+// Where a point of the picture lands on the rendered A4 raster, following the placement the
+// writer puts in the file (millimetre scale, and the 90 degree rotation for landscape).
+struct Placement {
+  PageLayout layout;
+  int ncols, nrows, dpi, raster_height;
+  void device(double u, double v, int& x, int& y) const {  // u, v: unit square of the image
+    const double k = 2.836464 * dpi / 72.0;                // raster pixels per millimetre
+    double px = layout.xmargin + u * layout.width, py = layout.ymargin + v * layout.height;
+    if (layout.orientation == 1) {  // user x runs up the sheet, user y runs to its left
+      py = px;
+      px = -(layout.ymargin - 210.0 + v * layout.height);
+    }
+    x = static_cast<int>(px * k);
+    y = raster_height - 1 - static_cast<int>(py * k);
+  }
+  void pixel(int row, int col, int& x, int& y) const {
+    device((col + 0.5) / ncols, 1.0 - (row + 0.5) / nrows, x, y);
+  }
+};
+
+// Checks the centre of every picture pixel on the rendered page against want (per channel),
+// and that nothing is printed outside the image's rectangle.
+void check_page(const gstest::Raster& page, const PageLayout& layout, int ncols, int nrows,
+                const std::function<std::vector<int>(int, int)>& want) {
+  ASSERT_EQ(page.width, 595);
+  Placement place{layout, ncols, nrows, 72, page.height};
+  for (int r = 0; r < nrows; ++r)
+    for (int c = 0; c < ncols; ++c) {
+      int x, y;
+      place.pixel(r, c, x, y);
+      const std::vector<int> expected = want(r, c);
+      for (int ch = 0; ch < page.channels; ++ch)
+        ASSERT_NEAR(int{page.at(x, y, ch)}, expected[ch], 1) << "row " << r << " col " << c;
+    }
+  int x0, y0, x1, y1;  // opposite corners of the image on the raster
+  place.device(0, 0, x0, y0);
+  place.device(1, 1, x1, y1);
+  int minx = page.width, maxx = -1, miny = page.height, maxy = -1;
+  for (int y = 0; y < page.height; ++y)
+    for (int x = 0; x < page.width; ++x)
+      for (int ch = 0; ch < page.channels; ++ch)
+        if (page.at(x, y, ch) != 255) {
+          minx = std::min(minx, x), maxx = std::max(maxx, x);
+          miny = std::min(miny, y), maxy = std::max(maxy, y);
+        }
+  EXPECT_NEAR(minx, std::min(x0, x1), 2);
+  EXPECT_NEAR(maxx, std::max(x0, x1), 2);
+  EXPECT_NEAR(miny, std::min(y0, y1), 2);
+  EXPECT_NEAR(maxy, std::max(y0, y1), 2);
+}
+
+}  // namespace
+
+TEST(PsWriterGhostscript, GreyPicturePrintsInPlaceAndRightWayUp) {
+  for (auto [ncols, nrows] : {std::pair{20, 40}, std::pair{40, 20}}) {
+    SCOPED_TRACE(ncols < nrows ? "portrait" : "landscape");
+    // A black band over the top 5 rows, a dark left half and a light right half below it.
+    auto grey = [ncols](int r, int c) -> unsigned char {
+      return r < 5 ? 0 : c < ncols / 2 ? 40 : 200;
+    };
+    const std::string path = temp_path("gs_grey");
+    const PageLayout l = page_layout(ncols, nrows, 0);
+    write_picture(path, l.orientation, l.xmargin, l.ymargin, l.width, l.height, ncols, nrows, grey);
+    const gstest::Raster page = gstest::render(path, "pgmraw", 72);
+    ASSERT_TRUE(page.ok()) << page.error;
+    check_page(page, l, ncols, nrows, [&](int r, int c) { return std::vector<int>{grey(r, c)}; });
+    // Plainly: in portrait the band is at the top of the sheet; in landscape the picture's
+    // top lies along the sheet's left edge and its left half toward the sheet's bottom.
+    const double k = 72 / 25.4;             // raster pixels per millimetre
+    auto at_mm = [&](double x, double y) {  // millimetres from the sheet's lower left corner
+      return int{page.at(static_cast<int>(x * k), page.height - 1 - static_cast<int>(y * k))};
+    };
+    if (l.orientation == 0) {
+      EXPECT_EQ(at_mm(105, l.ymargin + l.height - 3), 0);
+      EXPECT_EQ(at_mm(l.xmargin + 3, l.ymargin + 3), 40);
+    } else {
+      EXPECT_EQ(at_mm(210 - l.ymargin - l.height + 3, 148), 0);
+      EXPECT_EQ(at_mm(105, l.xmargin + 3), 40);
+      EXPECT_EQ(at_mm(105, l.xmargin + l.width - 3), 200);
+    }
+    std::remove(path.c_str());
+  }
+}
+
+TEST(PsWriterGhostscript, ColourTableMapsValuesToColours) {
+  int red[256], green[256], blue[256];
+  for (int i = 0; i < 256; ++i) red[i] = green[i] = blue[i] = i;
+  red[1] = 255, green[1] = 0, blue[1] = 0;  // 1: pure red
+  red[2] = 0, green[2] = 0, blue[2] = 255;  // 2: pure blue
+  const int ncols = 12, nrows = 16;
+  auto value = [](int r, int c) -> unsigned char { return r < 4 ? 1 : c < 6 ? 2 : 128; };
+  const std::string path = temp_path("gs_colour");
+  const PageLayout l = page_layout(ncols, nrows, 120);
+  write_picture(path, l.orientation, l.xmargin, l.ymargin, l.width, l.height, ncols, nrows, value,
+                red, green, blue);
+  const gstest::Raster page = gstest::render(path, "ppmraw", 72);
+  ASSERT_TRUE(page.ok()) << page.error;
+  ASSERT_EQ(page.channels, 3);
+  check_page(page, l, ncols, nrows, [&](int r, int c) {
+    const int v = value(r, c);
+    return std::vector<int>{red[v], green[v], blue[v]};
+  });
+  std::remove(path.c_str());
+}
