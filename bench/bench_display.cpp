@@ -4,6 +4,7 @@
 // a private 8-bit Xvfb so the figures do not depend on a desktop.
 #include <X11/Xlib.h>
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <vector>
@@ -16,7 +17,8 @@ namespace {
 
 std::vector<int32_t> raster_of(int side) {
   std::vector<int32_t> raster(static_cast<size_t>(side) * side);
-  for (size_t i = 0; i < raster.size(); ++i) raster[i] = static_cast<int32_t>((i * 7 + i / side) % 126);
+  for (size_t i = 0; i < raster.size(); ++i)
+    raster[i] = static_cast<int32_t>((i * 7 + i / side) % 126);
   return raster;
 }
 
@@ -73,10 +75,49 @@ void BM_SetColourTable(benchmark::State& state) {
 }
 BENCHMARK(BM_SetColourTable)->Unit(benchmark::kMillisecond);
 
+// The dump of a whole picture to "Tolpix.ps": every row read back from the
+// server, converted and written as hexadecimal (written in a scratch folder).
+void BM_PostScriptDump(benchmark::State& state) {
+  const int side = static_cast<int>(state.range(0));
+  auto raster = raster_of(side);
+  int32_t ierr = 0;
+  tolpixdrawimage(side, side, 0, raster.data(), ierr);
+  for (auto _ : state) {
+    float width = 0;
+    tolpixpostscriptdump(3, 0, 0, 0, 0, 0, width, 0, ierr);
+    if (ierr != 0) state.SkipWithError("dump refused");
+  }
+  state.SetItemsProcessed(state.iterations() * side * side);
+}
+BENCHMARK(BM_PostScriptDump)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
+
+// A lattice of 8192 segments drawn over a picture and removed again, as the
+// lattice tools do at every refinement step.
+void BM_LatticeLines(benchmark::State& state) {
+  auto raster = raster_of(1024);
+  int32_t ierr = 0;
+  tolpixdrawimage(1024, 1024, 0, raster.data(), ierr);
+  std::vector<int32_t> x1(kMaxLines), y1(kMaxLines), x2(kMaxLines), y2(kMaxLines);
+  for (int i = 0; i < kMaxLines; ++i) {
+    x1[i] = (i * 13) % 1000;
+    y1[i] = (i * 7) % 1000;
+    x2[i] = x1[i] + 6;
+    y2[i] = y1[i];
+  }
+  for (auto _ : state) {
+    tolpixdrawlines(x1.data(), y1.data(), x2.data(), y2.data(), kMaxLines);
+    tolpixremovevectors();
+  }
+}
+BENCHMARK(BM_LatticeLines)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
   x11test::Xvfb server(1280, 1024, 8);
+  // The PostScript dump writes into the working folder.
+  char folder[] = "/tmp/tolsvik-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) return 1;
   setenv("DISPLAY", server.display().c_str(), 1);
   int32_t width = 0, height = 0;
   tolpixinit(width, height);
@@ -86,5 +127,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  unlink("Tolpix.ps");
+  rmdir(folder);
   return 0;
 }

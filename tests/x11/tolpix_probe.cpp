@@ -17,7 +17,6 @@
 #include "display/tolpix.h"
 #include "display/xstate.h"
 #include "driver/records.h"
-#include "tests/x11/probe_extra_commands.h"
 #include "tests/x11/probe_patterns.h"
 
 namespace {
@@ -463,7 +462,7 @@ void run(const std::string& line) {
     out("<<done>>");
     std::fflush(stdout);
     tolpixquit();
-  } else if (!probe_extra::run(command, in)) {
+  } else {
     std::printf("unknown command %s\n", command.c_str());
   }
 }
