@@ -163,6 +163,7 @@ void changecursor(int& shape) {
   }
   if (shape > 8) shape = 8;
   Display* d = ds.display_id;
+  const Cursor previous = ds.cursor;
   XUndefineCursor(d, ds.image_area_window_id);
   if (ds.pointer_flag > 1) {
     ds.pointer_flag -= 2;
@@ -182,6 +183,9 @@ void changecursor(int& shape) {
   }
   XDefineCursor(d, ds.image_area_window_id, ds.cursor);
   XDefineCursor(d, ds.zoom_area_window_id, ds.cursor);
+  // The server keeps a cursor while a window uses it; ours is released so
+  // that changing shapes all session long does not pile cursors up.
+  if (previous != 0 && previous != ds.cursor) XFreeCursor(d, previous);
   XSync(d, False);
 }
 

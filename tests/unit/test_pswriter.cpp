@@ -164,6 +164,7 @@ TEST(PageLayout, FitsRegionOnPage) {
   expect(page_layout(100, 400, 0), 0, 67.5f, 270, 71.25f, 12.5f);  // too tall: height limited
   expect(page_layout(100, 120, -1), 0, 190, 228, 10, 33.5f);       // default portrait width
   expect(page_layout(100, 200, 50), 0, 50, 100, 80, 97.5f);
+  expect(page_layout(100, 140, 0), 0, 190, 266, 10, 14.5f);  // just short of the limit
   expect(page_layout(200, 190, 0), 1, 200, 190, 47.5f, 10);  // too tall in landscape
   expect(page_layout(400, 100, 0), 1, 270, 67.5f, 12.5f, 71.25f);
   expect(page_layout(50, 50, 100), 1, 100, 100, 97.5f, 55);  // square prints in landscape

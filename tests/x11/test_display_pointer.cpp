@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/ghostscript.h"
@@ -127,6 +128,24 @@ TEST_F(Pointer, DoubleClickOnAnArmedShapeFinishesAZeroSizeShapeAtThePointer) {
   jobs = while_pumping(1.5, [&] { user->double_click(1); });
   EXPECT_TRUE(contains(jobs, "job 105"));
   EXPECT_EQ(p->ints("counts")[3], 0);
+
+  // A full list is not extended by a rubber shape: the list's message instead.
+  p->cmd("manyboxes 9999 5 5");
+  EXPECT_EQ(p->ints("counts")[0], 10000);
+  p->cmd("rubber 2");
+  jobs = while_pumping(1.5, [&] {
+    move(90, 95);
+    user->double_click(1);
+  });
+  EXPECT_TRUE(contains(jobs, "Too many boxes, max_boxes too small."));
+  EXPECT_TRUE(contains(jobs, "job 105"));
+  EXPECT_EQ(p->ints("counts")[0], 10000);
+
+  // With mirrored y the shape comes back mirrored.
+  p->cmd("origin");
+  const int height = p->ints("mirror")[2];
+  EXPECT_TRUE(contains(p->cmd("rubberread"), "rubber 90 " + std::to_string(height - 95) + " 90 " +
+                                                 std::to_string(height - 95)));
 }
 
 TEST_F(Pointer, ReadOutShowsShiftedAndMirroredPositionAndIsErased) {
@@ -166,29 +185,31 @@ TEST_F(Pointer, GiantCrossHairFollowsThePointerAndLeavesNoMarks) {
   p->cmd("box 100 100 200 150");
   p->cmd("cursor 3");
   EXPECT_EQ(p->ints("tracking")[0], 2);
+  // The cross-hair through the box: four arms with a gap of 9 pixels round the pointer.
   while_pumping(1, [&] {
-    move(290, 190);
+    move(120, 100);
     user->pause(0.05);
-    move(300, 200);
+    move(150, 125);
   });
-  auto row = shown(0, 200, 600, 1);
+  auto row = shown(0, 125, 600, 1);
   for (int x = 0; x < 600; ++x) {
-    bool arm = x <= 295 || x >= 305;
-    ASSERT_EQ(row[x], ramp(x, 200) | (arm ? 128 : 0)) << x;
+    bool arm = x <= 145 || x >= 155;
+    ASSERT_EQ(row[x], ramp(x, 125) | (arm ? 128 : 0)) << x;
   }
-  auto column = shown(300, 0, 1, 400);
+  auto column = shown(150, 0, 1, 400);
   for (int y = 0; y < 400; ++y) {
-    bool arm = y <= 195 || y >= 205;
-    ASSERT_EQ(column[y], ramp(300, y) | (arm ? 128 : 0)) << y;
+    bool mark = y <= 120 || y >= 130 || y == 100 || y == 150;
+    ASSERT_EQ(column[y], ramp(150, y) | (mark ? 128 : 0)) << y;
   }
 
-  // A long move erases the old lines and redraws the items they crossed.
-  while_pumping(1, [&] { move(150, 300); });
-  EXPECT_EQ(at(50, 200), ramp(50, 200));
-  EXPECT_EQ(at(300, 50), ramp(300, 50));
+  // Once the cross-hair has gone more than 10 pixels from where the items were
+  // last drawn, erasing it redraws them: the box comes back where it was crossed.
+  while_pumping(1, [&] { move(400, 300); });
+  EXPECT_EQ(at(50, 125), ramp(50, 125));
+  EXPECT_EQ(at(150, 50), ramp(150, 50));
   EXPECT_EQ(at(50, 300), ramp(50, 300) | 128);
-  EXPECT_EQ(at(150, 100), ramp(150, 100) | 128);  // the box where the old line crossed it
-  EXPECT_EQ(at(150, 150), ramp(150, 150) | 128);
+  for (auto [x, y] : {std::pair{100, 125}, {200, 125}, {150, 100}, {150, 150}})
+    EXPECT_EQ(at(x, y), ramp(x, y) | 128) << x << "," << y;
 
   // Another shape ends the cross-hair: the picture is left with just the box.
   p->cmd("cursor 0");
@@ -405,16 +426,24 @@ TEST_F(Dump, BoxedRegionInGreyAndColour) {
   EXPECT_NEAR(page.at(right - 3, bottom - 3), 2 * ramp(10, 50), 3);  // row 39, column 0
   EXPECT_NEAR(page.at(left + 3, top + 3), 2 * ramp(69, 11), 3);      // row 0, column 59
 
-  // Colour: the saved table (components / 257) and the pixel values unchanged.
-  p->cmd("table 0 127");
-  p->cmd("draw 300 200 0 ramp");
-  reply = p->cmd("ps 1 8 71 10 51 0 0");
+  // The same rows with mirrored y: the box is given from the bottom of the
+  // reference height.
+  const auto grey_rows = hex_rows(lines, "image", 60);
+  p->cmd("origin");
+  const int height = p->ints("mirror")[2];
+  p->cmd("ps 0 8 71 " + std::to_string(height - 51) + " " + std::to_string(height - 10) + " 0 0");
+  EXPECT_EQ(hex_rows(ps_lines(), "image", 60), grey_rows);
+
+  // Colour: the saved table (components / 257; the grey table here) and the
+  // pixel values unchanged.
+  reply = p->cmd("ps 1 8 71 " + std::to_string(height - 51) + " " + std::to_string(height - 10) +
+                 " 0 0");
   EXPECT_TRUE(contains(reply, "ps ierr 0"));
   lines = ps_lines();
   EXPECT_TRUE(contains(lines, "/outpixels   180 string def"));
   auto red = std::find(lines.begin(), lines.end(), "/red [");
   ASSERT_NE(red, lines.end());
-  EXPECT_EQ(*(red + 1), " 000 001 002 003 004 005 006 007 008 009 010 011 012 013 014 015");
+  EXPECT_EQ(*(red + 1), " 000 002 004 006 008 010 012 014 016 018 020 022 024 026 028 030");
   rows = hex_rows(lines, "false 3 colorimage", 60);
   ASSERT_EQ(rows.size(), 40u);
   std::vector<int> first;

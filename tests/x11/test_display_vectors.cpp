@@ -138,6 +138,13 @@ TEST_F(Vectors, EachItemMarksExactlyItsPixelsAndRemovalRestoresThePicture) {
   p->cmd("elipse 400 200 30 10 90");
   EXPECT_EQ(extent(marked(360, 160, 81, 81)), (std::vector<int>{390, 170, 410, 230}));
   p->cmd("rmall");
+  // A positive angle turns the long axis counter-clockwise on the screen: up
+  // to the right, down to the left.
+  p->cmd("elipse 400 200 30 10 45");
+  Pixels turned = marked(360, 160, 81, 81);
+  EXPECT_TRUE(turned.count({421, 179}) || turned.count({420, 179}) || turned.count({421, 180}));
+  for (auto [x, y] : turned) EXPECT_FALSE(x > 415 && y > 215) << x << "," << y;
+  p->cmd("rmall");
 
   // A text starts at its base line and rises above it.
   p->cmd("text 200 300 Hello");
@@ -187,6 +194,11 @@ TEST_F(Vectors, RemovalFindsTheRecordedItem) {
   EXPECT_TRUE(marked(85, 85, 31, 31).empty());
   p->cmd("rmcircle 100 100 10");
   EXPECT_EQ(counts(), "0 0 0 0 0 0");
+  // Only the first match goes, however many there are.
+  for (int i = 0; i < 3; ++i) p->cmd("circle 100 100 10");
+  p->cmd("rmcircle 100 100 10");
+  EXPECT_EQ(counts(), "0 2 0 0 0 0");
+  p->cmd("rmall");
 
   // A real radius: the square's corner is the centre less the whole radius,
   // the diameter the whole part of twice the radius.
@@ -201,6 +213,11 @@ TEST_F(Vectors, RemovalFindsTheRecordedItem) {
   p->cmd("rmtext 200 300 xyz");
   EXPECT_EQ(counts(), "0 1 0 0 0 0");
   EXPECT_TRUE(marked(190, 270, 60, 40).empty());
+  // Removing the first of two texts moves the second, string and all, into its place.
+  p->cmd("text 20 300 first");
+  p->cmd("text 20 340 second one");
+  p->cmd("rmtext 20 300 x");
+  EXPECT_TRUE(contains(entries(), "text 20 340 10 [second one]"));
 }
 
 TEST_F(Vectors, ListsHoldTheirNumberOfItems) {
@@ -285,6 +302,11 @@ TEST_F(Vectors, MirroredYRunsUpFromTheImageAreaHeight) {
   p->cmd("lines 1 5 12 20 12");
   EXPECT_TRUE(contains(entries(), "line 5 962 20 962 0"));
   EXPECT_TRUE(contains(p->cmd("rmlines 0"), "removed 1 5 12 20 12"));
+  // Box corners are mirrored before they are sorted.
+  p->cmd("box 10 12 30 20");
+  EXPECT_TRUE(contains(entries(), "box 10 954 20 8 0"));
+  p->cmd("rmbox 30 12 10 20");
+  EXPECT_EQ(counts(), "0 0 0 0 0 0");
 }
 
 TEST_F(Vectors, CoordinatesBeyondTheWindowRangeAndBadFonts) {
