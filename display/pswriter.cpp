@@ -202,29 +202,25 @@ void pscriptend() {
 }
 
 PageLayout page_layout(int nx, int ny, float width) {
-  PageLayout p{};
+  // A region taller than wide is printed upright on the 210 x 295 mm page, any
+  // other turned, each within its own limits.
+  struct Sheet {
+    int orientation;
+    float default_width, max_height, across, down;
+  };
+  const Sheet sheet =
+      nx < ny ? Sheet{0, 190.0f, 270.0f, 210.0f, 295.0f} : Sheet{1, 270.0f, 190.0f, 295.0f, 210.0f};
   const float fx = static_cast<float>(nx);
   const float fy = static_cast<float>(ny);
-  if (nx < ny) {
-    p.orientation = 0;
-    p.width = width <= 0.0f ? 190.0f : width;
-    p.height = fy * p.width / fx;
-    if (p.height > 270.0f) {
-      p.height = 270.0f;
-      p.width = fx * 270.0f / fy;
-    }
-    p.xmargin = (210.0f - p.width) / 2.0f;
-    p.ymargin = (295.0f - p.height) / 2.0f;
-  } else {
-    p.orientation = 1;
-    p.width = width <= 0.0f ? 270.0f : width;
-    p.height = fy * p.width / fx;
-    if (p.height > 190.0f) {
-      p.height = 190.0f;
-      p.width = fx * 190.0f / fy;
-    }
-    p.xmargin = (295.0f - p.width) / 2.0f;
-    p.ymargin = (210.0f - p.height) / 2.0f;
+  PageLayout p{};
+  p.orientation = sheet.orientation;
+  p.width = width <= 0.0f ? sheet.default_width : width;
+  p.height = fy * p.width / fx;
+  if (p.height > sheet.max_height) {
+    p.height = sheet.max_height;
+    p.width = fx * sheet.max_height / fy;
   }
+  p.xmargin = (sheet.across - p.width) / 2.0f;
+  p.ymargin = (sheet.down - p.height) / 2.0f;
   return p;
 }

@@ -298,61 +298,38 @@ void paint_text_entry(int i, GC gc) {
   paint_text(gc, vl.text_x[i], vl.text_y[i], vl.text_string[i], vl.text_lengths[i]);
 }
 
-// Moves the last entry of a list into slot i (the list's count has already
-// been decreased to the last entry's index).
-template <class T, size_t N>
-void move_last(T (&field)[N], int i, int last) {
-  field[i] = field[last];
+// Moves the last entry of a list into slot i, field by field (the list's count
+// has already been decreased to the last entry's index).
+template <class... Fields>
+void move_last(int i, int last, Fields&... fields) {
+  ((fields[i] = fields[last]), ...);
 }
 
 void drop_box(int i) {
-  int last = --vl.nboxes;
-  move_last(vl.box_x, i, last);
-  move_last(vl.box_y, i, last);
-  move_last(vl.box_width, i, last);
-  move_last(vl.box_height, i, last);
-  move_last(vl.box_style, i, last);
+  const int last = --vl.nboxes;
+  move_last(i, last, vl.box_x, vl.box_y, vl.box_width, vl.box_height, vl.box_style);
 }
 void drop_circle(int i) {
-  int last = --vl.ncircles;
-  move_last(vl.circle_x, i, last);
-  move_last(vl.circle_y, i, last);
-  move_last(vl.circle_diam, i, last);
-  move_last(vl.circle_style, i, last);
+  const int last = --vl.ncircles;
+  move_last(i, last, vl.circle_x, vl.circle_y, vl.circle_diam, vl.circle_style);
 }
 void drop_elipse(int i) {
-  int last = --vl.nelipses;
-  move_last(vl.elipse_x, i, last);
-  move_last(vl.elipse_y, i, last);
-  move_last(vl.elipse_diamx, i, last);
-  move_last(vl.elipse_diamy, i, last);
-  move_last(vl.elipse_ang1, i, last);
-  move_last(vl.elipse_style, i, last);
-  move_last(vl.elipse_cx, i, last);
-  move_last(vl.elipse_cy, i, last);
-  move_last(vl.elipse_a, i, last);
-  move_last(vl.elipse_b, i, last);
+  const int last = --vl.nelipses;
+  move_last(i, last, vl.elipse_x, vl.elipse_y, vl.elipse_diamx, vl.elipse_diamy, vl.elipse_ang1,
+            vl.elipse_style, vl.elipse_cx, vl.elipse_cy, vl.elipse_a, vl.elipse_b);
 }
 void drop_line(int i) {
-  int last = --vl.nlines;
-  move_last(vl.line_x1, i, last);
-  move_last(vl.line_y1, i, last);
-  move_last(vl.line_x2, i, last);
-  move_last(vl.line_y2, i, last);
-  move_last(vl.line_style, i, last);
+  const int last = --vl.nlines;
+  move_last(i, last, vl.line_x1, vl.line_y1, vl.line_x2, vl.line_y2, vl.line_style);
 }
 void drop_point(int i) {
-  int last = --vl.npoints;
-  move_last(vl.point_x, i, last);
-  move_last(vl.point_y, i, last);
+  const int last = --vl.npoints;
+  move_last(i, last, vl.point_x, vl.point_y);
 }
 void drop_text(int i) {
-  int last = --vl.ntext;
-  move_last(vl.text_x, i, last);
-  move_last(vl.text_y, i, last);
+  const int last = --vl.ntext;
+  move_last(i, last, vl.text_x, vl.text_y, vl.text_lengths, vl.text_font);
   std::memcpy(vl.text_string[i], vl.text_string[last], kTextBytes);
-  move_last(vl.text_lengths, i, last);
-  move_last(vl.text_font, i, last);
 }
 
 // Copies the stored pictures to the screen again: the image window from the
