@@ -3,6 +3,7 @@
 // those of the X11 routines behind them, and the wait/callback protocol through
 // the job code register.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,8 +23,11 @@ namespace {
 constexpr int kWorkLineLength = 512;  // a prompt or label line is cut here
 constexpr int kTextBuffer = 4096;     // all lines of a prompt or label together
 
+// A y value far outside any picture saturates rather than wrapping round.
 int mirror_y(int y) {
-  return ops.change_origin == 1 ? ops.map_height - y : y;
+  if (ops.change_origin != 1) return y;
+  return static_cast<int>(
+      std::clamp<long long>(static_cast<long long>(ops.map_height) - y, INT32_MIN, INT32_MAX));
 }
 
 // Length of a fixed-length text without its trailing blanks, stopping at a NUL.
