@@ -137,6 +137,16 @@ void put_row(const unsigned char* row) {
   }
 }
 
+// One row of an image; the first row of a page also writes the image header.
+void put_image_row(const unsigned char* row, void (*header)()) {
+  if (!l_ostream || !row) return;
+  if (!l_headerdone) {
+    header();
+    l_headerdone = 1;
+  }
+  put_row(row);
+}
+
 }  // namespace
 
 void pscriptinit(std::FILE* unit, int /*paper*/, int orientation, float xorigin, float yorigin,
@@ -171,21 +181,11 @@ void pscriptcolourtable(const int* red, const int* green, const int* blue) {
 }
 
 void pscriptgreyimage(const unsigned char* row) {
-  if (!l_ostream || !row) return;
-  if (!l_headerdone) {
-    put_grey_header();
-    l_headerdone = 1;
-  }
-  put_row(row);
+  put_image_row(row, put_grey_header);
 }
 
 void pscriptcolourimage(const unsigned char* row) {
-  if (!l_ostream || !row) return;
-  if (!l_headerdone) {
-    put_colour_header();
-    l_headerdone = 1;
-  }
-  put_row(row);
+  put_image_row(row, put_colour_header);
 }
 
 void pscriptendimage() {
