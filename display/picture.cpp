@@ -301,7 +301,8 @@ void clearimage() {
   }
   zoomhide();
   ds.image_flag = 0;
-  XFlush(ds.display_id);
+  // Synchronised, so that the blank picture is on the screen when the call returns.
+  XSync(ds.display_id, False);
 }
 
 bool readimage(int x, int row, int area, unsigned char* out, int capacity) {
