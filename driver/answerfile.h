@@ -1,0 +1,30 @@
+// The start-up answers: replayed from standard input ("-s") or an answer file ("-f"),
+// and recorded into "Tolsvik.tmp", which replaces the answer file when start-up ends.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Opens the answer file for replay (when it exists) and "Tolsvik.tmp" for recording
+// ("-f"), or standard input for silent replay ("-s"); sets gen.defaults_unit and
+// gen.record_answers.
+void answers_from_file(std::string_view answer_file);
+void answers_from_stdin();
+
+// Reads the next record of the defaults unit as one line (cut to 256 characters).
+// Returns false when the unit has ended or cannot be read.
+bool replay_line(std::string& line);
+// Reads the next record as n integers or reals (free format). False when the record
+// is missing or cannot be read as such values.
+bool replay_integers(int n, int* out);
+bool replay_reals(int n, float* out);
+// When a replay record cannot be read: the rest of start-up is asked interactively
+// (gen.defaults_unit = 0) and `message` is added to the message lines.
+void replay_failed();
+
+// Writes one record when answers are being recorded (gen.record_answers = 1).
+void record_line(std::string_view text);
+
+// End of start-up: closes the recording and moves "Tolsvik.tmp" over the answer file,
+// closes the defaults unit and ends both mechanisms.
+void answers_finish();

@@ -1,0 +1,301 @@
+#include "driver/mainmenu.h"
+
+#include <string>
+
+#include "display/tolpix.h"
+#include "driver/dialogue.h"
+#include "driver/records.h"
+#include "driver/sections.h"
+#include "driver/startup.h"
+#include "driver/transform.h"
+#include "mapfile/mapfile.h"
+#include "tools/area/colour_table.h"
+
+namespace {
+
+bool tracking = false;
+// Set when the label says "Option not available": it stays on show with the menu
+// until the next command.
+bool keep_label = false;
+
+enum Item {
+  kRescale = 1,
+  kEraseVectors,
+  kHideZoom,
+  kModifyZoom,
+  kHideMenu,
+  kDrawText,
+  kColourTable,
+  kCursor,
+  kTracking,
+  kAnotherMap,
+  kMoreSections,
+  kAverage,
+  kBoxDump,
+  kCoords,
+  kFft,
+  kLattice,
+  kCtf,
+  kSpline,
+  kCentre,
+  kPeaks,
+  kReturn,
+};
+
+void show_main_menu() {
+  show_menu({"Re-scale image", "Erase vectors", "Hide zoom window", "Modify zoom window",
+             "Hide menu/labels", "Draw text string", "Change colour table", "Change cursor type",
+             tracking ? "Disable pointer tracking" : "Enable pointer tracking", "Draw another map",
+             "Display more sections", "Average boxed densities", "Box/Dump an area",
+             "Output map coordinates", "Compute interactive FFT", "Lattice refinement",
+             "CTF fitting", "Splinefit image", "Center image", "Display Peaklist", "Return"});
+}
+
+// Adds the warning for a nonzero status of a redraw; true when there was one.
+bool redraw_warning(int32_t status) {
+  if (status == 1) push_message_line("Warning : X event error");
+  if (status == 2) push_message_line("Warning : error reading back pixmap");
+  if (status == 3) push_message_line("Warning : map all zeroes");
+  return status >= 1 && status <= 3;
+}
+
+void option_not_available() {
+  tolpixmenuhide();
+  tolpixlabelhide();
+  put_message_line(1, "Option not available");
+  show_label(gen.message_lines + 1);
+  keep_label = true;
+}
+
+
+// Commands that read the map need it open: "Draw another map" closes it, and
+// "Return main menu" there comes back without a new one.
+bool map_ready() {
+  if (reopen_map()) return true;
+  tolpixmenuhide();
+  put_message_line(1, "The displayed map file cannot be opened again");
+  show_label(gen.message_lines + 1);
+  return false;
+}
+
+void redraw_map() {
+  if (!map_ready()) return;
+  if (gen.is_image == 1)
+    imread();
+  else
+    fftread();
+}
+
+void change_cursor() {
+  tolpixmenuhide();
+  show_menu({"Default cursor", "Fine crosshair", "Box crosshair", "Giant crosshair", "Cross",
+             "Circle", "Hand", "Bird", "Skull"});
+  const int item = wait_job(1);
+  current_cursor = std::min(item - 1, 8);
+  int32_t cursor = current_cursor;
+  tolpixchangecursor(cursor);
+  tolpixmenuhide();
+  if (current_cursor >= 1 && current_cursor <= 3) {
+    put_message_line(1, "If the cursor bit pattern is correct, type ... <cr>");
+    put_message_line(2, "To reverse cursor bit pattern type ............  1");
+    Answer reply;
+    ask(gen.message_lines + 2, reply);
+    if (!reply.view().empty()) {
+      cursor = -current_cursor;
+      tolpixchangecursor(cursor);
+    }
+  }
+}
+
+// "Draw another map": returns the start-up step to continue at, or false for the
+// main menu.
+bool another_map(StartStep& step) {
+  close_map();
+  tolpixmenuhide();
+  show_menu({"Clear screen", "Add new map", "Return main menu"});
+  const int item = wait_job(1);
+  tolpixmenuhide();
+  step = StartStep::FileName;
+  switch (item) {
+    case 1:
+      tolpixremovevectors();
+      tolpixclearimage();
+      gen.new_display = 1;
+      return true;
+    case 2: {
+      gen.message_lines = 1;
+      push_message_line("Wait for map re-positioning...");
+      show_label(gen.message_lines);
+      int32_t status = 0;
+      tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, status);
+      gen.status = status;
+      tolpixlabelhide();
+      if (redraw_warning(status)) {
+        show_label(gen.message_lines);
+        tolpixlabelhide();
+      }
+      gen.new_display = 0;
+      return true;
+    }
+    case 3:
+      // The map closed above is opened again for the commands that read it.
+      reopen_map();
+      return false;
+    default:
+      return true;
+  }
+}
+
+void run_tool(void (*tool)()) {
+  if (tool == nullptr) {
+    option_not_available();
+    return;
+  }
+  tolpixmenuhide();
+  tool();
+}
+
+}  // namespace
+
+void main_menu() {
+  bool show = true;
+  bool reset_lines = true;
+  while (true) {
+    if (show) {
+      if (reset_lines && !keep_label) {
+        gen.message_lines = 1;
+        show_label(1);
+      }
+      keep_label = false;
+      show_main_menu();
+    }
+    show = true;
+    reset_lines = true;
+    int item = 0;
+    if (datafile.click_mode == 1)
+      item = kCoords;
+    else if (datafile.corner_counter != 0)
+      item = kCtf;
+    else
+      item = wait_job(1);
+
+    StartStep step = StartStep::FileName;
+    switch (item) {
+      case kRescale:
+        if (!map_ready()) break;
+        tolpixmenuhide();
+        gen.new_display = 1;
+        tolpixclearimage();
+        startup(StartStep::Density);
+        break;
+      case kEraseVectors:
+        tolpixremovevectors();
+        break;
+      case kHideZoom:
+        tolpixzoomhide();
+        break;
+      case kModifyZoom:
+        modify_zoom();
+        break;
+      case kHideMenu:
+        hide_widgets();
+        show = false;
+        break;
+      case kDrawText:
+        draw_string();
+        break;
+      case kColourTable:
+        gen.redisplay = 0;
+        colour_table();
+        if (gen.redisplay == 1) {
+          redraw_map();
+          lktble.default_request = 1;
+          colour_table();
+        }
+        break;
+      case kCursor:
+        change_cursor();
+        break;
+      case kTracking:
+        if (gen.compression != 1) {
+          option_not_available();
+        } else if (tracking) {
+          tolpixpointertrackoff();
+          tracking = false;
+        } else {
+          tolpixpointertrackon(tracking_origin.x, tracking_origin.y);
+          tracking = true;
+        }
+        break;
+      case kAnotherMap:
+        if (another_map(step)) startup(step);
+        break;
+      case kMoreSections:
+        if (gen.is_image != 1) {
+          option_not_available();
+        } else if (map_ready()) {
+          tolpixmenuhide();
+          tolpixlabelhide();
+          startup(StartStep::Limits);
+        }
+        break;
+      case kAverage:
+        if (gen.compression != 1)
+          option_not_available();
+        else
+          run_tool(tools.average);
+        break;
+      case kBoxDump:
+        run_tool(tools.box_area);
+        reset_lines = tools.box_area == nullptr;
+        break;
+      case kCoords:
+        run_tool(tools.output_coords);
+        // Without the coordinate tool nothing would end the click mode.
+        if (tools.output_coords == nullptr) datafile.click_mode = 0;
+        break;
+      case kFft:
+        if (gen.display_count == 1 && gen.is_image == 1) run_tool(tools.fftdisplay);
+        break;
+      case kLattice:
+        run_tool(tools.lattice);
+        break;
+      case kCtf:
+        run_tool(tools.ctffit);
+        if (tools.ctffit == nullptr) {
+          datafile.corner_counter = 0;
+        } else if (datafile.corner_counter >= 1) {
+          gen.message_lines = 0;
+          close_map();
+          startup(StartStep::Corners);
+        }
+        break;
+      case kSpline:
+        if (gen.is_image != 1)
+          option_not_available();
+        else
+          run_tool(tools.splinefit);
+        break;
+      case kCentre:
+        tolpixsetpan((gen.screen_width - 2 * gen.shown_width) / 2,
+                     (gen.screen_height - gen.shown_height) / 2);
+        break;
+      case kPeaks:
+        tolpixmenuhide();
+        tolpixlabelhide();
+        run_tool(tools.show_peaks);
+        break;
+      case kReturn:
+        tolpixmenuhide();
+        tolpixlabelhide();
+        close_map();
+        tolpixremovevectors();
+        tolpixclearimage();
+        gen.new_display = 1;
+        startup(StartStep::StartMenu);
+        break;
+      default:
+        break;
+    }
+  }
+}

@@ -1,0 +1,18 @@
+// The main menu: the program's command loop.
+#pragma once
+
+// Runs the main menu; never returns.
+[[noreturn]] void main_menu();
+
+// The later tools the main menu dispatches to: a null entry shows "Option not available".
+struct ToolTable {
+  void (*average)();        // "Average boxed densities"
+  void (*box_area)();       // "Box/Dump an area"
+  void (*output_coords)();  // "Output map coordinates"
+  void (*fftdisplay)();     // "Compute interactive FFT"
+  void (*lattice)();        // "Lattice refinement"
+  void (*ctffit)();         // "CTF fitting"
+  void (*splinefit)();      // "Splinefit image"
+  void (*show_peaks)();     // "Display Peaklist"
+};
+extern const ToolTable tools;

@@ -1,0 +1,574 @@
+#include "driver/startup.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "display/tolpix.h"
+#include "driver/answerfile.h"
+#include "driver/dialogue.h"
+#include "driver/format.h"
+#include "driver/mainmenu.h"
+#include "driver/records.h"
+#include "driver/sections.h"
+#include "driver/startmenu.h"
+#include "driver/stop.h"
+#include "driver/strings.h"
+#include "driver/transform.h"
+#include "mapfile/mapfile.h"
+#include "tools/area/colour_table.h"
+
+TrackingOrigin tracking_origin;
+int current_cursor = 0;
+
+namespace {
+
+// Longest map line the section and transform displays hold.
+constexpr int kMaxColumns = 16384;
+
+bool map_open = false;
+
+// The working limits of start-up: columns, rows and sections.
+struct Limits {
+  int32_t lo[3] = {0, 0, 0};
+  int32_t hi[3] = {0, 0, 0};
+};
+
+std::string map_file_name() {
+  return std::string(field_text(std::span<const char>(latref.map_file, kFileNameLength)));
+}
+
+// Numbers offered as default text: each written in `width` characters, comma
+// separated, with the blanks removed.
+std::string default_text(const int32_t* v, int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += (i ? "," : "") + fmt_i(v[i], 8);
+  std::string out;
+  for (char c : text)
+    if (c != ' ') out.push_back(c);
+  return out;
+}
+
+std::string default_text(const float* v, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i)
+    for (char c : (i ? "," : "") + fmt_f(v[i], 12, 1))
+      if (c != ' ') out.push_back(c);
+  return out;
+}
+
+std::string numbers_line(const int32_t* v, int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += fmt_i(v[i], 12);
+  return text;
+}
+
+// ---- Step 4: the file name ----
+
+void ask_file_name() {
+  tolpixmenuhide();
+  std::memset(latref.map_file, ' ', kFileNameLength);
+  gen.message_lines = 1;
+  set_message_line(1, kTitleLine);
+  set_message_line(2, kVersionLine);
+  if (gen.defaults_unit != 0) {
+    std::string name;
+    if (!replay_line(name)) {
+      gen.message_lines = 2;
+      replay_failed();
+      gen.message_lines = 1;
+    } else {
+      set_field(latref.map_file, name);
+      if (gen.defaults_unit == 5) {
+        if (!file_exists(map_file_name())) {
+          print_line("Input file not found " + map_file_name());
+          fatal_stop();
+        }
+      }
+    }
+  }
+  if (gen.defaults_unit != 5) {
+    set_message_line(3, gen.defaults_unit == 11 ? "Input filename ..." : "Type in file name ...");
+    ask_name(3, latref.map_file, kFileNameLength);
+    gen.must_exist = 1;
+    gen.message_lines = 2;
+    check_file(latref.map_file, kFileNameLength);
+    gen.message_lines = 1;
+  }
+  record_line(map_file_name());
+}
+
+// ---- Step 5: the header ----
+
+void read_header() {
+  imopen(1, map_file_name(), "ro");
+  map_open = true;
+  int nxyz[3] = {}, mxyz[3] = {};
+  int mode = 0;
+  float dmin = 0, dmax = 0, dmean = 0;
+  irdhdr(1, nxyz, mxyz, mode, dmin, dmax, dmean);
+  gen.nx = nxyz[0], gen.ny = nxyz[1], gen.nz = nxyz[2];
+  gen.map_mode = mode;
+  gen.amin = dmin, gen.amax = dmax, gen.dmean = dmean;
+  gen.is_image = mode <= 2 ? 1 : 0;
+
+  if (gen.defaults_unit == 11) {
+    int recorded[2] = {0, 0};
+    if (!replay_integers(2, recorded)) {
+      replay_failed();
+    } else {
+      const bool mode_differs = (recorded[0] >= 3 && mode <= 2) || (recorded[0] <= 2 && mode >= 3);
+      const bool sections_differ =
+          (recorded[1] == 1 && gen.nz > 1) || (recorded[1] > 1 && gen.nz == 1);
+      if (mode_differs || sections_differ) {
+        gen.defaults_unit = 0;
+        push_message_line(
+            "Default file specification incompatible with new file, proceeding interactively.");
+      }
+    }
+  }
+  record_line(fmt_i(gen.map_mode, 12) + fmt_i(gen.nz, 12));
+
+  if (gen.nx > kMaxColumns) {
+    // Standard-input replay has nobody to press a key: the lines go to the terminal.
+    if (gen.defaults_unit == 5) {
+      print_line("Map dimensions too large for program");
+    } else {
+      put_message_line(1, "Map dimensions too large for program");
+      put_message_line(2, "Type any key to exit");
+      Answer reply;
+      ask(gen.message_lines + 2, reply);
+    }
+    close_map();
+    fatal_stop();
+  }
+}
+
+// ---- Step 6: display limits ----
+
+// Asks the limits of an image; returns the limits before clamping.
+void ask_image_limits(Limits& L, bool first_pass) {
+  const bool stack = gen.nz > 1;
+  const int count = stack ? 6 : 4;
+  const int n = gen.message_lines;
+  const std::string sizes =
+      stack ? " number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) + fmt_i(gen.nz, 5)
+            : " number of points (x,y)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5);
+  Ints6 v{};
+  auto take = [&](const Ints6& values) {
+    L.lo[0] = values[0], L.hi[0] = values[1], L.lo[1] = values[2], L.hi[1] = values[3];
+    if (stack) L.lo[2] = values[4], L.hi[2] = values[5];
+  };
+  if (gen.defaults_unit != 0) {
+    int32_t recorded[6] = {};
+    if (replay_integers(count, recorded)) {
+      std::copy(recorded, recorded + count, v.begin());
+      if (gen.defaults_unit == 11) {
+        put_message_line(1, sizes);
+        put_message_line(2, stack ? " Default limits (xmin,max,ymin,max,zmin,max)"
+                                  : " Default limits (xmin,max,ymin,max)");
+        put_message_line(3, " Type new limits or <cr> to use defaults :");
+        Answer reply;
+        reply.set(default_text(recorded, count));
+        ask(n + 3, reply);
+        extract_integers(count, reply, v);
+      }
+      take(v);
+      return;
+    }
+    replay_failed();
+  }
+  // A click-mode image skips the question on the first pass only: when the limits
+  // must be asked again, they are asked.
+  if (!stack && datafile.click_mode == 1 && first_pass) return;
+  put_message_line(1, sizes);
+  put_message_line(2, stack ? " $enter limits (xmin,max,ymin,max,zmin,max)"
+                            : " $enter limits (xmin,max,ymin,max)");
+  put_message_line(3, " [ (0,0) is lower-left corner ] :");
+  Answer reply;
+  ask(gen.message_lines + 3, reply);
+  if (reply.is_default()) {
+    L.hi[2] = gen.nz - 1;
+    return;
+  }
+  v = {L.lo[0], L.hi[0], L.lo[1], L.hi[1], L.lo[2], L.hi[2]};
+  extract_integers(count, reply, v);
+  take(v);
+}
+
+void clamp_limits(Limits& L) {
+  const int32_t size[3] = {gen.nx, gen.ny, gen.nz};
+  for (int axis = 0; axis < 3; ++axis) {
+    const int32_t last = size[axis] - 1;
+    if (axis < 2 && L.lo[axis] == 0 && L.hi[axis] == 0) {
+      L.hi[axis] = last;
+    } else {
+      L.lo[axis] = std::max(L.lo[axis], 0);
+      L.hi[axis] = std::min(L.hi[axis], last);
+    }
+    // An empty range (low beyond high) keeps one line rather than none.
+    if (L.lo[axis] > L.hi[axis]) L.lo[axis] = std::min(L.hi[axis], last);
+    if (L.lo[axis] > L.hi[axis]) L.hi[axis] = L.lo[axis];
+  }
+}
+
+// Asks the half numbers of a transform into shown_width, shown_height.
+void ask_half_numbers(bool first_pass) {
+  const int n = gen.message_lines;
+  const std::string sizes = " number of points (x,y) =" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5);
+  if (gen.defaults_unit != 0) {
+    int32_t recorded[2] = {0, 0};
+    if (replay_integers(2, recorded)) {
+      gen.shown_width = recorded[0], gen.shown_height = recorded[1];
+      if (gen.defaults_unit == 11) {
+        // The recorded pair is stored as typed + 1; the typed values are offered, so that
+        // accepting them shows the same area again.
+        put_message_line(1, sizes);
+        put_message_line(2, "Modify half number in x, half number in y  :");
+        Answer reply;
+        if (recorded[0] != 0 || recorded[1] != 0) {
+          int32_t typed[2] = {recorded[0] - 1, recorded[1] - 1};
+          reply.set(default_text(typed, 2));
+        }
+        ask(n + 2, reply);
+        if (!reply.is_default()) {
+          Ints6 v{};
+          extract_integers(2, reply, v);
+          gen.shown_width = v[0] + 1, gen.shown_height = v[1] + 1;
+        }
+      }
+      return;
+    }
+    replay_failed();
+  }
+  if (datafile.corner_counter != 0 && first_pass) return;
+  put_message_line(1, sizes);
+  put_message_line(2, "$ enter half number in x, half number in y  :");
+  Answer reply;
+  ask(gen.message_lines + 2, reply);
+  if (reply.is_default()) return;
+  Ints6 v{};
+  extract_integers(2, reply, v);
+  gen.shown_width = v[0] + 1, gen.shown_height = v[1] + 1;
+}
+
+void transform_limits(Limits& L) {
+  const int h = gen.ny / 2;
+  if (gen.shown_width == 0) {
+    gen.shown_width = gen.nx;
+    gen.shown_height = h;
+  }
+  // The half numbers are kept to what the file holds, so that no row before the
+  // first or after the last is ever read.
+  gen.shown_width = std::clamp(gen.shown_width, 1, gen.nx);
+  gen.shown_height = std::clamp(gen.shown_height, 1, std::max(std::min(h + 1, gen.ny - h), 1));
+  L.lo[0] = 0;
+  L.hi[0] = gen.shown_width - 1;
+  L.lo[1] = h - gen.shown_height + 1;
+  L.hi[1] = h + gen.shown_height - 1;
+  L.lo[2] = L.hi[2] = 0;
+}
+
+void ask_limits(Limits& L, bool first_pass) {
+  L = Limits{};
+  gen.shown_width = gen.shown_height = gen.section_count = 0;
+  L.hi[2] = gen.nz - 1;
+  if (gen.is_image == 1) {
+    ask_image_limits(L, first_pass);
+    clamp_limits(L);
+    int32_t rec[6] = {L.lo[0], L.hi[0], L.lo[1], L.hi[1], L.lo[2], L.hi[2]};
+    record_line(numbers_line(rec, gen.nz > 1 ? 6 : 4));
+  } else {
+    ask_half_numbers(first_pass);
+    int32_t stored[2] = {gen.shown_width, gen.shown_height};
+    record_line(numbers_line(stored, 2));
+    transform_limits(L);
+  }
+}
+
+// ---- Step 7: compression ----
+
+void ask_compression() {
+  gen.message_lines = 1;
+  gen.compression = 1;
+  if (gen.is_image != 1) return;
+  Ints6 v{1};
+  if (gen.defaults_unit != 0) {
+    int32_t recorded[1] = {1};
+    if (replay_integers(1, recorded)) {
+      v[0] = recorded[0];
+      if (gen.defaults_unit == 11) {
+        set_message_line(2, "Pixel compression factor = " + fmt_i(recorded[0], 1) +
+                                " type a new one or <cr> for default");
+        Answer reply;
+        ask(2, reply);
+        if (!reply.view().empty()) extract_integers(1, reply, v);
+      }
+    } else {
+      replay_failed();
+      gen.message_lines = 1;
+    }
+  }
+  if (gen.defaults_unit == 0 && datafile.click_mode == 0) {
+    set_message_line(2, "Enter pixel compression factor <cr> for default (none)");
+    Answer reply;
+    ask(2, reply);
+    if (!reply.view().empty()) extract_integers(1, reply, v);
+  }
+  gen.compression = v[0];
+  record_line(fmt_i(gen.compression, 12));
+}
+
+// ---- Steps 8 and 9: shown size and raster ----
+
+// Returns false when the limits must be asked again.
+bool size_raster(const Limits& L) {
+  if (gen.is_image == 1) {
+    // A factor below 1 or beyond the chosen area would leave nothing to show.
+    const int widest = std::min(L.hi[0] - L.lo[0] + 1, L.hi[1] - L.lo[1] + 1);
+    gen.compression = std::clamp(gen.compression, 1, std::max(widest, 1));
+  }
+  gen.first_x = L.lo[0];
+  gen.shown_width = (L.hi[0] - L.lo[0] + 1) / gen.compression;
+  gen.last_x = gen.shown_width * gen.compression + L.lo[0] - 1;
+  gen.first_y = L.lo[1];
+  gen.shown_height = (L.hi[1] - L.lo[1] + 1) / gen.compression;
+  gen.last_y = gen.shown_height * gen.compression + L.lo[1] - 1;
+
+  const int64_t width = gen.is_image == 1 ? gen.shown_width : 2LL * gen.shown_width;
+  if (gen.new_display == 1) {
+    const int64_t rw = std::max<int64_t>(gen.screen_width, width);
+    const int64_t rh = std::max<int64_t>(gen.screen_height, gen.shown_height);
+    int32_t status = 1;
+    if (rw * rh <= kMapRasterSize && rw <= INT32_MAX && rh <= INT32_MAX) {
+      gen.raster_width = static_cast<int32_t>(rw);
+      gen.raster_height = static_cast<int32_t>(rh);
+      tolpixcheckimage(gen.raster_width, gen.raster_height, 1, status);
+    }
+    gen.status = status;
+    if (status != 0) {
+      if (gen.defaults_unit != 0) {
+        print_line("*** Error - insufficient resources for size of image");
+        fatal_stop();
+      }
+      push_message_line("Insufficient resources for size of image, please re-enter:");
+      return false;
+    }
+  } else if (width > gen.raster_width || gen.shown_height > gen.raster_height) {
+    push_message_line(gen.is_image == 1 ? "Map too large for adding, re-specify"
+                                        : "Transform too large for adding, re-specify");
+    return false;
+  }
+  gen.first_z = L.lo[2];
+  gen.last_z = L.hi[2];
+  return true;
+}
+
+// ---- Step 10: density limits ----
+
+void ask_density() {
+  if (gen.nz == 1) gen.section_count = 0;
+  while (true) {
+    float low = gen.amin, high = gen.amax;
+    if (gen.defaults_unit != 0) {
+      float recorded[2] = {0, 0};
+      if (replay_reals(2, recorded)) {
+        Reals6 v{recorded[0], recorded[1]};
+        if (gen.defaults_unit == 11) {
+          const int n = gen.message_lines;
+          put_message_line(1, " file min,max density limits = " + fmt_g(gen.amin, 12, 4) +
+                                  fmt_g(gen.amax, 12, 4));
+          put_message_line(2, "Modify default values :");
+          Answer reply;
+          reply.set(default_text(recorded, 2));
+          ask(n + 2, reply);
+          extract_reals(2, reply, v);
+        }
+        low = v[0], high = v[1];
+        gen.message_lines = 1;
+        if (low > high) replay_failed();
+      } else {
+        replay_failed();
+      }
+    }
+    if (gen.defaults_unit == 0 && datafile.click_mode == 0) {
+      float dlow = gen.amin, dhigh = gen.amax;
+      std::string prompt;
+      if (gen.is_image == 1 && datafile.project_type == 2) {
+        int il = -10, ih = 50;
+        if (datafile.diffraction_choice == 1) il = 0, ih = 2000;
+        if (datafile.diffraction_choice == 3) il = -5, ih = 10;
+        dlow = static_cast<float>(il), dhigh = static_cast<float>(ih);
+        prompt = " type density limits (\"<cr>\"= " + fmt_i(il, 4) + "," + fmt_i(ih, 6) + "):";
+      } else if (gen.is_image == 1) {
+        prompt = " type density limits (\"<cr>\"= current):";
+      } else if (datafile.central_flag == 1) {
+        dhigh = 300;
+        prompt = " type density limits (\"<cr>\"= min, 300):";
+      } else {
+        dhigh = 1000;
+        prompt = " type density limits (\"<cr>\"= min, 1000):";
+      }
+      const int n = gen.message_lines;
+      put_message_line(1, " current min,max density limits = " + fmt_g(gen.amin, 12, 4) +
+                              fmt_g(gen.amax, 12, 4));
+      put_message_line(2, prompt);
+      Answer reply;
+      ask(n + 2, reply);
+      gen.message_lines = 1;
+      if (reply.is_default()) {
+        low = dlow;
+        high = std::min(dhigh, gen.amax);
+      } else {
+        Reals6 v{};
+        extract_reals(2, reply, v);
+        low = v[0], high = v[1];
+        if (low > high) continue;
+      }
+    } else if (gen.defaults_unit == 0) {
+      low = gen.amin, high = gen.amax;
+    }
+    float pair[2] = {low, high};
+    record_line(fmt_g(pair[0], 12, 4) + fmt_g(pair[1], 12, 4));
+    if (low != 0 || high != 0) gen.amin = low, gen.amax = high;
+    if (gen.is_image == 0 && gen.amax * gen.amax - gen.amin * gen.amin == 0) {
+      push_message_line("Increase amax or decrease amin");
+      gen.defaults_unit = 0;
+      continue;
+    }
+    return;
+  }
+}
+
+// ---- Step 11: display ----
+
+// Returns false when the user chose "Read another map" from the scrolling or movie menu.
+bool display_map() {
+  show_label(gen.message_lines);
+  if (gen.is_image == 1) {
+    imread();
+    if (gen.display_count < 0) {
+      tolpixmenuhide();
+      tolpixclearimage();
+      gen.display_count = 0;
+      gen.new_display = 1;
+      return false;
+    }
+    tracking_origin.x = gen.first_x - gen.area_x1;
+    tracking_origin.y = gen.first_y - gen.area_y1;
+  } else {
+    fftread();
+    // A transform is shown in the default grey levels.
+    lktble.default_request = 1;
+    colour_table();
+    tracking_origin.x = -gen.centre_x;
+    tracking_origin.y = -gen.centre_y;
+  }
+  int32_t cursor = current_cursor;
+  tolpixchangecursor(cursor);
+  return true;
+}
+
+}  // namespace
+
+bool reopen_map() {
+  if (map_open) return true;
+  if (!file_exists(map_file_name())) return false;
+  imopen(1, map_file_name(), "ro");
+  map_open = true;
+  int nxyz[3] = {}, mxyz[3] = {};
+  int mode = 0;
+  float dmin = 0, dmax = 0, dmean = 0;
+  irdhdr(1, nxyz, mxyz, mode, dmin, dmax, dmean);
+  return true;
+}
+
+void close_map() {
+  if (map_open) imclose(1);
+  map_open = false;
+}
+
+void startup(StartStep from) {
+  StartStep step = from;
+  bool first_pass = true;
+  Limits L;
+  while (true) {
+    switch (step) {
+      case StartStep::StartMenu:
+      case StartStep::Corners:
+        if (start_menu(step == StartStep::Corners) == StartChoice::Other) {
+          step = StartStep::FileName;
+          continue;
+        }
+        if (gen.defaults_unit != 0) {
+          // The answers hold a file name record; the menu choice takes its place.
+          std::string recorded;
+          if (!replay_line(recorded)) replay_failed();
+        }
+        record_line(map_file_name());
+        read_header();
+        step = StartStep::Limits;
+        continue;
+      case StartStep::FileName:
+        ask_file_name();
+        read_header();
+        step = StartStep::Limits;
+        continue;
+      case StartStep::Limits:
+        ask_limits(L, first_pass);
+        first_pass = false;
+        ask_compression();
+        if (!size_raster(L)) continue;
+        step = StartStep::Density;
+        continue;
+      case StartStep::Density:
+        ask_density();
+        if (!display_map()) {
+          step = StartStep::FileName;
+          first_pass = true;
+          continue;
+        }
+        answers_finish();
+        return;
+    }
+  }
+}
+
+int tolsvik_main(int argc, char** argv) {
+  const std::string_view first = argc > 1 ? std::string_view(argv[1]).substr(0, 2) : "";
+  if (first.empty()) {
+    gen.defaults_unit = 0;
+    gen.record_answers = 0;
+  } else if (first == "-s") {
+    answers_from_stdin();
+  } else if (first == "-f") {
+    if (argc < 3 || std::string_view(argv[2]).empty()) {
+      print_line(" Answer file name missing after -f, exiting.");
+      fatal_stop();
+    }
+    answers_from_file(std::string_view(argv[2]).substr(0, kFileNameLength));
+  } else {
+    print_line(" Unknown switch, exiting.");
+    fatal_stop();
+  }
+
+  gen.screen_width = 1;
+  gen.screen_height = 1;
+  tolpixinit(gen.screen_width, gen.screen_height);
+  tolpixchangeorigin();
+  int32_t size = 256;
+  while (size > 0) {
+    int32_t status = 0;
+    tolpixchangezoom(4, 4, size, size, status);
+    gen.status = status;
+    if (status == 0) break;
+    size /= 2;
+  }
+  lktble.default_request = 1;
+  colour_table();
+  gen.new_display = 1;
+
+  startup(StartStep::StartMenu);
+  main_menu();
+}

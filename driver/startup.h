@@ -1,0 +1,35 @@
+// Start-up of the program: switches and answers, the display, the project start menu,
+// the map file and its header, the display limits, compression and density limits, and
+// the first display. The main menu re-enters start-up at the steps below.
+#pragma once
+
+enum class StartStep {
+  StartMenu,  // "DATAFILE.dat" read again and the start menu shown
+  Corners,    // the start menu's "Determine defoci in corners" taken at once
+  FileName,   // the file name question ("Other image")
+  Limits,     // the display limits ("Display more sections")
+  Density,    // the density limits ("Re-scale image")
+};
+
+// The program: start-up with the command-line arguments, then the main menu, which
+// never returns (the program ends through a Quit item or a fatal stop).
+[[noreturn]] int tolsvik_main(int argc, char** argv);
+
+// Runs start-up from `from` to the end of the display of the chosen map.
+void startup(StartStep from);
+
+// The main menu's pointer-tracking origin, set at the end of every display.
+struct TrackingOrigin {
+  int x = 0, y = 0;
+};
+extern TrackingOrigin tracking_origin;
+extern int current_cursor;  // cursor last chosen in the main menu (0 = default)
+
+// Re-opens the displayed map on stream 1 when a command closed it (true when open).
+bool reopen_map();
+// Closes the displayed map on stream 1 if it is open.
+void close_map();
+
+// Title lines of start-up.
+constexpr const char* kTitleLine = "Tolsvik - image display program H14.76";
+constexpr const char* kVersionLine = "Version 23.11.2001";
