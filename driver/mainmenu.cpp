@@ -157,6 +157,11 @@ void run_tool(void (*tool)()) {
 
 }  // namespace
 
+void main_menu_reset() {
+  tracking = false;
+  keep_label = false;
+}
+
 void main_menu() {
   bool show = true;
   bool reset_lines = true;

@@ -3,6 +3,8 @@
 
 // Runs the main menu; never returns.
 [[noreturn]] void main_menu();
+// Forgets the menu's own state (tracking off) for a fresh run of the program.
+void main_menu_reset();
 
 // The later tools the main menu dispatches to: a null entry shows "Option not available".
 struct ToolTable {

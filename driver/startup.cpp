@@ -489,6 +489,19 @@ void close_map() {
   map_open = false;
 }
 
+void reset_program() {
+  close_map();
+  gen.record_answers = 1;  // answers_finish closes whatever is open
+  answers_finish();
+  std::memset(&gen, 0, sizeof gen);
+  std::memset(&datafile, 0, sizeof datafile);
+  std::memset(latref.map_file, 0, sizeof latref.map_file);
+  lktble = LktbleRecord{};
+  tracking_origin = TrackingOrigin{};
+  current_cursor = 0;
+  main_menu_reset();
+}
+
 void startup(StartStep from) {
   StartStep step = from;
   bool first_pass = true;

@@ -30,6 +30,11 @@ bool reopen_map();
 // Closes the displayed map on stream 1 if it is open.
 void close_map();
 
+// Puts the program back into its state at process start: the map closed, the answers
+// closed, the shared records of the driver cleared (a host that runs the program more
+// than once, such as the dialogue tests, calls this between runs).
+void reset_program();
+
 // Title lines of start-up.
 constexpr const char* kTitleLine = "Tolsvik - image display program H14.76";
 constexpr const char* kVersionLine = "Version 23.11.2001";

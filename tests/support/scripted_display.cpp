@@ -25,6 +25,7 @@ struct Action {
   float percent = 0;
   int rx1 = 0, ry1 = 0, rx2 = 0, ry2 = 0;
   bool has_rubber = false;
+  bool keep = false;  // an answer that keeps the offered text
 };
 
 struct World {
@@ -63,7 +64,7 @@ void note(const std::string& entry) { world().log.push_back(entry); }
 std::string describe(const Action& a) {
   switch (a.kind) {
     case Kind::Answer:
-      return "answer \"" + a.text + "\"";
+      return a.keep ? "accept" : "answer \"" + a.text + "\"";
     case Kind::Mark:
       return "mark " + std::to_string(a.x) + "," + std::to_string(a.y);
     case Kind::Job:
@@ -109,6 +110,13 @@ void answer(const std::string& text) {
   Action a;
   a.kind = Kind::Answer;
   a.text = text;
+  world().queue.push_back(a);
+}
+
+void accept() {
+  Action a;
+  a.kind = Kind::Answer;
+  a.keep = true;
   world().queue.push_back(a);
 }
 
@@ -364,6 +372,7 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
   entry += "|>" + script::trimmed(reply, reply_length);
   note(entry);
   script::Action a = script::take(script::Kind::Answer, "an answer in the entry box");
+  if (a.keep) return;
   std::memset(reply, ' ', reply_length);
   std::memcpy(reply, a.text.data(), std::min<size_t>(a.text.size(), reply_length));
 }

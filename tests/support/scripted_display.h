@@ -34,7 +34,8 @@ struct End : std::runtime_error {
 // configuration below.
 void reset();
 void menu(int item);                      // the user picks menu item `item` (job item)
-void answer(const std::string& text);     // the user types `text` in the entry box + Return
+void answer(const std::string& text);     // the user replaces the entry-box text by `text` + Return
+void accept();                            // the user presses Return on the text offered
 void mark(int x, int y);                  // left-button mark (job 0) at image position x, y
 void slider(int which, float percent);    // slider 1 or 2 moved to percent (job 101 / 102)
 void rubber(int x1, int y1, int x2, int y2, int job = 105);  // rubber-band shape finished
