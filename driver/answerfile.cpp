@@ -73,11 +73,17 @@ void answers_from_stdin() {
   gen.record_answers = 0;
 }
 
-bool replay_line(std::string& line) { return next_record(line); }
+bool replay_line(std::string& line) {
+  return next_record(line);
+}
 
-bool replay_integers(int n, int* out) { return replay_values(n, out, list_read_ints); }
+bool replay_integers(int n, int* out) {
+  return replay_values(n, out, list_read_ints);
+}
 
-bool replay_reals(int n, float* out) { return replay_values(n, out, list_read_reals); }
+bool replay_reals(int n, float* out) {
+  return replay_values(n, out, list_read_reals);
+}
 
 void replay_failed() {
   gen.defaults_unit = 0;

@@ -14,11 +14,17 @@
 
 // ---- Answers ----
 
-void Answer::clear() { std::memset(text, ' ', sizeof text); }
+void Answer::clear() {
+  std::memset(text, ' ', sizeof text);
+}
 
-void Answer::set(std::string_view value) { set_field(text, value); }
+void Answer::set(std::string_view value) {
+  set_field(text, value);
+}
 
-std::string_view Answer::view() const { return field_text(text); }
+std::string_view Answer::view() const {
+  return field_text(text);
+}
 
 bool Answer::is_default() const {
   std::string_view v = view();
@@ -45,7 +51,9 @@ void put_message_line(int offset, std::string_view text) {
 }
 
 namespace {
-int32_t line_count(int nlines) { return std::clamp(nlines, 0, kMessageLines); }
+int32_t line_count(int nlines) {
+  return std::clamp(nlines, 0, kMessageLines);
+}
 }  // namespace
 
 void show_label(int nlines) {
@@ -135,9 +143,13 @@ void cross(bool draw, int x, int y, int size) {
 
 }  // namespace
 
-void draw_cross(int x, int y, int size) { cross(true, x, y, size); }
+void draw_cross(int x, int y, int size) {
+  cross(true, x, y, size);
+}
 
-void remove_cross(int x, int y, int size) { cross(false, x, y, size); }
+void remove_cross(int x, int y, int size) {
+  cross(false, x, y, size);
+}
 
 void remove_box(int x1, int y1, int x2, int y2) {
   one_line(false, x1, y1, x2, y1);
@@ -146,8 +158,8 @@ void remove_box(int x1, int y1, int x2, int y2) {
   one_line(false, x1, y1, x1, y2);
 }
 
-void draw_line(float a, float b, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int ix,
-               int iy, float px, float py) {
+void draw_line(float a, float b, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int ix, int iy,
+               float px, float py) {
   // Real to integer conversions truncate toward zero; values far outside any
   // picture are kept within the 32-bit range first.
   auto trunc = [](float v) {

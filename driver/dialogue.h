@@ -61,8 +61,8 @@ void remove_cross(int x, int y, int size);
 void remove_box(int x1, int y1, int x2, int y2);
 // Draws the part of the line through (px, py) with direction (b, a) that lies in the
 // current section's rectangle and returns its end points.
-void draw_line(float a, float b, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int ix,
-               int iy, float px, float py);
+void draw_line(float a, float b, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int ix, int iy,
+               float px, float py);
 
 // ---- Tools of the main menu ----
 

@@ -43,12 +43,27 @@ enum Item {
 };
 
 void show_main_menu() {
-  show_menu({"Re-scale image", "Erase vectors", "Hide zoom window", "Modify zoom window",
-             "Hide menu/labels", "Draw text string", "Change colour table", "Change cursor type",
-             tracking ? "Disable pointer tracking" : "Enable pointer tracking", "Draw another map",
-             "Display more sections", "Average boxed densities", "Box/Dump an area",
-             "Output map coordinates", "Compute interactive FFT", "Lattice refinement",
-             "CTF fitting", "Splinefit image", "Center image", "Display Peaklist", "Return"});
+  show_menu({"Re-scale image",
+             "Erase vectors",
+             "Hide zoom window",
+             "Modify zoom window",
+             "Hide menu/labels",
+             "Draw text string",
+             "Change colour table",
+             "Change cursor type",
+             tracking ? "Disable pointer tracking" : "Enable pointer tracking",
+             "Draw another map",
+             "Display more sections",
+             "Average boxed densities",
+             "Box/Dump an area",
+             "Output map coordinates",
+             "Compute interactive FFT",
+             "Lattice refinement",
+             "CTF fitting",
+             "Splinefit image",
+             "Center image",
+             "Display Peaklist",
+             "Return"});
 }
 
 // Adds the warning for a nonzero status of a redraw; true when there was one.
@@ -66,7 +81,6 @@ void option_not_available() {
   show_label(gen.message_lines + 1);
   keep_label = true;
 }
-
 
 // Commands that read the map need it open: "Draw another map" closes it, and
 // "Return main menu" there comes back without a new one.

@@ -119,8 +119,8 @@ bool semi_auto_layout(Presentation& p) {
   const int n = gen.message_lines;
   Ints6 v{gen.ref_centre_x, gen.ref_centre_y, gen.step_x, gen.step_y, 0, 0};
   while (v[4] < 1) {
-    put_message_line(1, " number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) +
-                            fmt_i(gen.nz, 5));
+    put_message_line(
+        1, " number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) + fmt_i(gen.nz, 5));
     put_message_line(2, " max screen width, height =" + fmt_i(gen.screen_width, 5) +
                             fmt_i(gen.screen_height, 5));
     put_message_line(3, " type x and y coordinates for the centre of section 1");
@@ -139,8 +139,8 @@ bool semi_auto_layout(Presentation& p) {
   gen.centre_x = gen.ref_centre_x;
   gen.centre_y = saturate(int64_t{gen.screen_height} - gen.ref_centre_y);
 
-  const int64_t right = int64_t{p.per_line - 1} * gen.step_x + gen.ref_centre_x +
-                        gen.shown_width / 2 + 1;
+  const int64_t right =
+      int64_t{p.per_line - 1} * gen.step_x + gen.ref_centre_x + gen.shown_width / 2 + 1;
   const int64_t bottom = int64_t{gen.centre_y} -
                          int64_t{gen.section_count / p.per_line - 1} * gen.step_y -
                          gen.shown_height / 2 + 1;
@@ -340,8 +340,8 @@ bool read_section(int s, bool stored) {
 bool limits_readable() {
   const int64_t length = stream1_line_length();
   const int64_t end = int64_t{gen.first_x} + int64_t{gen.shown_width} * compression_factor();
-  return length <= kMaxLine && gen.first_x >= 0 && gen.shown_width >= 1 &&
-         gen.shown_height >= 1 && end <= length;
+  return length <= kMaxLine && gen.first_x >= 0 && gen.shown_width >= 1 && gen.shown_height >= 1 &&
+         end <= length;
 }
 
 // ---- Scrolling and the movie ----
@@ -367,8 +367,8 @@ void scroll_sections() {
     push_message_line("Pan/zoom disabled for scrolling");
     show_label(gen.message_lines);
     gen.message_lines = base;
-    show_menu({"Scroll through sections", "Change colour table", "Read another map",
-               "Quit Tolsvik"});
+    show_menu(
+        {"Scroll through sections", "Change colour table", "Read another map", "Quit Tolsvik"});
     switch (wait_job(1)) {
       case 1: {
         tolpixmenuhide();
@@ -432,8 +432,8 @@ void play_movie() {
     gen.image_number = 0;
     int direction = 1;
     tolpixmenuevent();
-    show_menu({"Change colour table", "Hide menu/labels/slider", "Read another map",
-               "Quit Tolsvik"});
+    show_menu(
+        {"Change colour table", "Hide menu/labels/slider", "Read another map", "Quit Tolsvik"});
     bool restart = false;
     while (!restart) {
       int32_t job = kJobNone;
@@ -598,8 +598,7 @@ void imread() {
 
     if (stored) {
       gen.image_number = s - gen.first_z;
-      tolpixdrawimage(gen.shown_width, gen.shown_height, gen.image_number, map.raster,
-                      gen.status);
+      tolpixdrawimage(gen.shown_width, gen.shown_height, gen.image_number, map.raster, gen.status);
       ++stored_images;
       if (gen.status >= 1 && gen.status <= 3) warnings[gen.status - 1] = draw_warning(gen.status);
     } else {
@@ -609,8 +608,7 @@ void imread() {
   }
 
   if (!stored) {
-    tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster,
-                    gen.status);
+    tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, gen.status);
     if (gen.status >= 1 && gen.status <= 3) warnings[gen.status - 1] = draw_warning(gen.status);
   }
   tolpixlabelhide();

@@ -199,9 +199,8 @@ StartChoice start_menu(bool corners) {
   }
   if (masked) {
     show_menu({"Display unmasked image", "Display masked image", "Display fourier transformation",
-               "Display red. fourier transformation",
-               "Display red. central fourier transformation", "Determine defoci in corners",
-               "tvkclick.tvk", "Other image", "Quit"});
+               "Display red. fourier transformation", "Display red. central fourier transformation",
+               "Determine defoci in corners", "tvkclick.tvk", "Other image", "Quit"});
   } else if (diffraction) {
     show_menu({"Display Original Diff-pattern", "Display Background-subtracted Diff-pattern",
                "Display averaged peak positions", "Display origin refinement map", "Other image",

@@ -510,6 +510,9 @@ void startup(StartStep from) {
     switch (step) {
       case StartStep::StartMenu:
       case StartStep::Corners:
+        // The title heads the label of a map chosen from the start menu too.
+        set_message_line(1, kTitleLine);
+        if (gen.message_lines < 1) gen.message_lines = 1;
         if (start_menu(step == StartStep::Corners) == StartChoice::Other) {
           step = StartStep::FileName;
           continue;

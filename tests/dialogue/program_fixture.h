@@ -3,8 +3,8 @@
 // against the scripted display.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -156,7 +156,10 @@ inline std::string run(std::vector<std::string> args, const std::string& stdout_
     tolsvik_main(static_cast<int>(args.size()), argv.data());
   } catch (const script::End& e) {
     ended = e.what();
-    if (std::getenv("SCRIPT_DEBUG")) { std::fprintf(stderr, "END: %s\n", e.what()); for (auto& l : script::log()) std::fprintf(stderr, "  %s\n", l.c_str()); }
+    if (std::getenv("SCRIPT_DEBUG")) {
+      std::fprintf(stderr, "END: %s\n", e.what());
+      for (auto& l : script::log()) std::fprintf(stderr, "  %s\n", l.c_str());
+    }
   }
   std::fflush(stdout);
   if (saved_out >= 0) ::dup2(saved_out, 1), ::close(saved_out);

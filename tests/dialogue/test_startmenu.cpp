@@ -38,12 +38,12 @@ TEST_F(ProgramTest, PlainMenuBuildsEveryFileName) {
   touch({"img01.tvk", "FFTIR/img01.fft.tvk", "FFTIR/img01.red.fft.tvk",
          "CUT/img01.red.center.fft.tvk", "CUT/img01.tl.fft.tvk", "tvkclick.tvk"});
   EXPECT_EQ(pick(1), "img01.tvk");
-  EXPECT_EQ(script::last_menu(),
-            (std::vector<std::string>{"Display image", "Display fourier transformation",
-                                      "Display red. fourier transformation",
-                                      "Display red. central fourier transformation",
-                                      "Determine defoci in corners", "tvkclick.tvk", "Other image",
-                                      "Quit"}));
+  EXPECT_EQ(
+      script::last_menu(),
+      (std::vector<std::string>{
+          "Display image", "Display fourier transformation", "Display red. fourier transformation",
+          "Display red. central fourier transformation", "Determine defoci in corners",
+          "tvkclick.tvk", "Other image", "Quit"}));
   EXPECT_EQ(datafile.transform_kind, 0);
   EXPECT_EQ(std::string(field_text(datafile.spot_file)), "img01.spt");
 
@@ -121,8 +121,8 @@ TEST_F(ProgramTest, DiffractionMenuAppendsTheChosenPattern) {
 
 TEST_F(ProgramTest, CornerCycleVisitsTheFourCornersInTurn) {
   write_datafile("mdemo");
-  touch({"CUT/demo.tl.fft.tvk", "CUT/demo.tr.fft.tvk", "CUT/demo.bl.fft.tvk",
-         "CUT/demo.br.fft.tvk"});
+  touch(
+      {"CUT/demo.tl.fft.tvk", "CUT/demo.tr.fft.tvk", "CUT/demo.bl.fft.tvk", "CUT/demo.br.fft.tvk"});
   // Taken at once after each fit, the counter walks tl, tr, bl, br and round again.
   const char* order[] = {"tl", "tr", "bl", "br", "tl"};
   datafile.corner_counter = 0;
@@ -152,8 +152,9 @@ TEST_F(ProgramTest, MissingBuiltFileIsAskedForAgain) {
   start_menu(false);
   EXPECT_EQ(chosen_file(), "other.map");
   EXPECT_EQ(script::last_prompt().back(), "File cannot be found, please retype it :");
-  EXPECT_EQ(script::log_with("iobox|").front().substr(script::log_with("iobox|").front().rfind('>')),
-            ">FFTIR/img01.fft.tvk");
+  EXPECT_EQ(
+      script::log_with("iobox|").front().substr(script::log_with("iobox|").front().rfind('>')),
+      ">FFTIR/img01.fft.tvk");
 }
 
 TEST_F(ProgramTest, WithoutDatafileTheProjectDefaultsApply) {

@@ -23,7 +23,9 @@ void tell_last_prompt() {
   std::fputs(t.c_str(), stderr);
 }
 
-std::vector<std::string> iobox_entries() { return script::log_with("iobox|"); }
+std::vector<std::string> iobox_entries() {
+  return script::log_with("iobox|");
+}
 
 // A transform of nx x ny complex values whose amplitude is 1 + x + y.
 void write_transform(const std::string& name, int nx, int ny) {
@@ -49,8 +51,8 @@ TEST_F(ProgramTest, InteractiveImageQuestionsInOrderWithTheirTexts) {
   EXPECT_EQ(boxes[2], std::string("iobox|") + kTitle +
                           "| number of points (x,y)=   40   30| $enter limits (xmin,max,ymin,max)"
                           "| [ (0,0) is lower-left corner ] :|>");
-  EXPECT_EQ(boxes[3],
-            std::string("iobox|") + kTitle + "|Enter pixel compression factor <cr> for default (none)|>");
+  EXPECT_EQ(boxes[3], std::string("iobox|") + kTitle +
+                          "|Enter pixel compression factor <cr> for default (none)|>");
   EXPECT_EQ(boxes[4], std::string("iobox|") + kTitle +
                           "| current min,max density limits =    0.000       329.0"
                           "| type density limits (\"<cr>\"= current):|>");
@@ -169,7 +171,8 @@ TEST_F(ProgramTest, DensityDefaultsOfImagesDiffractionAndTransforms) {
 
   // Transforms: (min, 1000) lowered to the maximum 500 of the file, and (min, 300) for
   // a central transform.
-  write_map("ft.map", 20, 16, 1, 4, [](int x, int y, int) { return x == 3 && y == 5 ? 500.f : 2.f; });
+  write_map("ft.map", 20, 16, 1, 4,
+            [](int x, int y, int) { return x == 3 && y == 5 ? 500.f : 2.f; });
   for (int central : {0, 1}) {
     reset_program();
     script::reset();
@@ -266,14 +269,15 @@ TEST_F(ProgramTest, RecordedAnswersReplayFromTheAnswerFile) {
   run({"-f", "answers.txt"});
   auto boxes = iobox_entries();
   ASSERT_GE(boxes.size(), 4u);
-  EXPECT_EQ(boxes[0], std::string("iobox|") + kTitle + "|" + kVersion + "|Input filename ...|>ramp.map");
+  EXPECT_EQ(boxes[0],
+            std::string("iobox|") + kTitle + "|" + kVersion + "|Input filename ...|>ramp.map");
   EXPECT_NE(boxes[1].find("| Default limits (xmin,max,ymin,max)| Type new limits or <cr> to use "
                           "defaults :|>2,30,3,20"),
             std::string::npos)
       << boxes[1];
   EXPECT_EQ(boxes[2], std::string("iobox|") + kTitle +
                           "|Pixel compression factor = 2 type a new one or <cr> for default|>");
-  EXPECT_NE(boxes[3].find("| file min,max density limits =") , std::string::npos);
+  EXPECT_NE(boxes[3].find("| file min,max density limits ="), std::string::npos);
   EXPECT_NE(boxes[3].find("|Modify default values :|>5.0,200.0"), std::string::npos) << boxes[3];
   EXPECT_EQ(gen.first_x, first.first_x);
   EXPECT_EQ(gen.last_y, first.last_y);
@@ -288,11 +292,11 @@ TEST_F(ProgramTest, AnswerFileOfAnImageMeetsAStackAndContinuesInteractively) {
   write_ramp("flat.map", 20, 20);
   write_ramp("stack.map", 20, 20, 3);
   write_lines("answers.txt", {"stack.map", "           2           1", "0 0 0 0", "1", "0 0", ""});
-  script::accept();            // file name as offered
+  script::accept();               // file name as offered
   script::answer("0,0,0,0,1,2");  // limits, now asked interactively
-  script::answer("");          // compression
-  script::answer("");          // densities
-  script::menu(1);             // auto layout of the sections
+  script::answer("");             // compression
+  script::answer("");             // densities
+  script::menu(1);                // auto layout of the sections
   run({"-f", "answers.txt"});
   EXPECT_TRUE(script::shown(
       "Default file specification incompatible with new file, proceeding interactively."));
@@ -338,7 +342,8 @@ TEST_F(ProgramDeathTest, StopsWithTheirLines) {
 
   std::string input = "nothere.map\n";
   EXPECT_EXIT(run({"-s"}, "missing.txt", &input), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(read_lines("missing.txt"), std::vector<std::string>{"Input file not found nothere.map"});
+  EXPECT_EQ(read_lines("missing.txt"),
+            std::vector<std::string>{"Input file not found nothere.map"});
 
   // A map wider than the program's lines: told in the entry box, then the stop.
   write_map("wide.map", 16385, 1, 1, 0, [](int, int, int) { return 1.f; });
@@ -350,8 +355,7 @@ TEST_F(ProgramDeathTest, StopsWithTheirLines) {
         run({}, "wide.txt");
         std::exit(3);  // not reached when the program stops
       },
-      ::testing::ExitedWithCode(0),
-      "Map dimensions too large for program\nType any key to exit");
+      ::testing::ExitedWithCode(0), "Map dimensions too large for program\nType any key to exit");
 
   // Too large a raster in a replay cannot be asked again.
   script::config().max_pixels = 10;

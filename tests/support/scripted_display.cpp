@@ -59,7 +59,9 @@ std::string trimmed(const char* text, int length) {
   return std::string(text, n);
 }
 
-void note(const std::string& entry) { world().log.push_back(entry); }
+void note(const std::string& entry) {
+  world().log.push_back(entry);
+}
 
 std::string describe(const Action& a) {
   switch (a.kind) {
@@ -75,7 +77,8 @@ std::string describe(const Action& a) {
 
 [[noreturn]] void end(const std::string& wanted) {
   World& w = world();
-  std::string what = w.queue.empty() ? "the script is over" : "next is " + describe(w.queue.front());
+  std::string what =
+      w.queue.empty() ? "the script is over" : "next is " + describe(w.queue.front());
   throw End("the program waits for " + wanted + ", but " + what);
 }
 
@@ -104,7 +107,9 @@ void reset() {
   locjob = kJobNone;
 }
 
-void menu(int item) { job(item); }
+void menu(int item) {
+  job(item);
+}
 
 void answer(const std::string& text) {
   Action a;
@@ -158,11 +163,17 @@ void idle(int count) {
   for (int i = 0; i < count; ++i) job(kJobNone);
 }
 
-int pending() { return static_cast<int>(world().queue.size()); }
+int pending() {
+  return static_cast<int>(world().queue.size());
+}
 
-Config& config() { return world().config; }
+Config& config() {
+  return world().config;
+}
 
-const std::vector<std::string>& log() { return world().log; }
+const std::vector<std::string>& log() {
+  return world().log;
+}
 
 std::vector<std::string> log_with(const std::string& prefix) {
   std::vector<std::string> out;
@@ -179,7 +190,8 @@ std::vector<std::string> lines_shown() {
     size_t start = 0;
     while (true) {
       size_t bar = rest.find('|', start);
-      std::string line = rest.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+      std::string line =
+          rest.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
       if (line.empty() || line[0] != '>') out.push_back(line);
       if (bar == std::string::npos) break;
       start = bar + 1;
@@ -196,17 +208,39 @@ bool shown(const std::string& line) {
   return false;
 }
 
-std::vector<std::string> last_menu() { return world().last_menu; }
-std::vector<std::string> last_prompt() { return world().last_prompt; }
-const std::map<int, Picture>& pictures() { return world().pictures; }
-int draws() { return world().draws; }
-const std::vector<int>& shown_images() { return world().shown_images; }
-const Overlay& overlay() { return world().overlay; }
-const std::array<int32_t, 256>& red() { return world().red; }
-const std::array<int32_t, 256>& green() { return world().green; }
-const std::array<int32_t, 256>& blue() { return world().blue; }
-int colour_loads() { return world().colour_loads; }
-const State& state() { return world().state; }
+std::vector<std::string> last_menu() {
+  return world().last_menu;
+}
+std::vector<std::string> last_prompt() {
+  return world().last_prompt;
+}
+const std::map<int, Picture>& pictures() {
+  return world().pictures;
+}
+int draws() {
+  return world().draws;
+}
+const std::vector<int>& shown_images() {
+  return world().shown_images;
+}
+const Overlay& overlay() {
+  return world().overlay;
+}
+const std::array<int32_t, 256>& red() {
+  return world().red;
+}
+const std::array<int32_t, 256>& green() {
+  return world().green;
+}
+const std::array<int32_t, 256>& blue() {
+  return world().blue;
+}
+int colour_loads() {
+  return world().colour_loads;
+}
+const State& state() {
+  return world().state;
+}
 
 }  // namespace script
 
@@ -246,8 +280,8 @@ void tolpixchangezoom(const int32_t& ifx, const int32_t& ify, const int32_t& izw
   if (ierr == 0) {
     w.state.zoom_fx = ifx, w.state.zoom_fy = ify, w.state.zoom_w = izw, w.state.zoom_h = izh;
   }
-  note("zoom " + std::to_string(ifx) + " " + std::to_string(ify) + " " + std::to_string(izw) +
-       " " + std::to_string(izh) + " ierr=" + std::to_string(ierr));
+  note("zoom " + std::to_string(ifx) + " " + std::to_string(ify) + " " + std::to_string(izw) + " " +
+       std::to_string(izh) + " ierr=" + std::to_string(ierr));
 }
 
 void tolpixcheckfonts(char* names, int32_t& nfonts) {
@@ -264,8 +298,8 @@ void tolpixcheckfonts(char* names, int32_t& nfonts) {
 void tolpixcheckimage(const int32_t& nx, const int32_t& ny, const int32_t& nmaps, int32_t& ierr) {
   long long pixels = static_cast<long long>(nx) * ny * std::max(nmaps, 1);
   ierr = pixels > world().config.max_pixels || nx < 1 || ny < 1 || nmaps >= kMaxMaps ? 1 : 0;
-  note("checkimage " + std::to_string(nx) + " " + std::to_string(ny) + " " +
-       std::to_string(nmaps) + " ierr=" + std::to_string(ierr));
+  note("checkimage " + std::to_string(nx) + " " + std::to_string(ny) + " " + std::to_string(nmaps) +
+       " ierr=" + std::to_string(ierr));
 }
 
 void tolpixclearimage() {
@@ -288,7 +322,9 @@ void tolpixsetpan(const int32_t& ipx, const int32_t& ipy) {
   note("setpan " + std::to_string(ipx) + " " + std::to_string(ipy));
 }
 
-void tolpixdelay(const int32_t& microseconds) { note("delay " + std::to_string(microseconds)); }
+void tolpixdelay(const int32_t& microseconds) {
+  note("delay " + std::to_string(microseconds));
+}
 
 void tolpixdrawbox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2, const int32_t& iy2) {
   world().overlay.boxes.push_back({ix1, iy1, ix2, iy2});
@@ -365,7 +401,8 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
   std::string entry = "iobox";
   w.last_prompt.clear();
   for (int i = 0; i < nlines; ++i) {
-    std::string line = script::trimmed(prompt + static_cast<long>(i) * prompt_length, prompt_length);
+    std::string line =
+        script::trimmed(prompt + static_cast<long>(i) * prompt_length, prompt_length);
     w.last_prompt.push_back(line);
     entry += "|" + line;
   }
@@ -395,7 +432,9 @@ void tolpixmenudisplay() {
   note("menudisplay");
 }
 
-void tolpixmenuevent() { note("menuevent"); }
+void tolpixmenuevent() {
+  note("menuevent");
+}
 
 void tolpixmenuhide() {
   world().state.menu_shown = false;
@@ -417,13 +456,15 @@ void tolpixmenuinit(char* items, int32_t item_length, const int32_t& nitems) {
   note(entry);
 }
 
-void tolpixoverlayhide() { note("overlayhide"); }
+void tolpixoverlayhide() {
+  note("overlayhide");
+}
 
 void tolpixoverlayinit(const int32_t& ix, const int32_t& iy, const int32_t& nx, const int32_t& ny,
                        const int32_t*, int32_t& ierr) {
   if (static_cast<long long>(nx) * ny > kMaxOverlayPixels || nx < 1 || ny < 1) ierr = 1;
-  note("overlay " + std::to_string(ix) + " " + std::to_string(iy) + " " + std::to_string(nx) +
-       " " + std::to_string(ny));
+  note("overlay " + std::to_string(ix) + " " + std::to_string(iy) + " " + std::to_string(nx) + " " +
+       std::to_string(ny));
 }
 
 void tolpixpointertrackon(const int32_t& isx, const int32_t& isy) {
@@ -570,7 +611,9 @@ void tolpixsliderinit(const int32_t& nsliders, const float& pos1, const float& p
   note(e.str());
 }
 
-void tolpixsliderread(float& value) { value = world().slider_value; }
+void tolpixsliderread(float& value) {
+  value = world().slider_value;
+}
 
 void tolpixzoomhide() {
   world().state.zoom_shown = false;
@@ -596,7 +639,9 @@ void tolpixwait(int32_t& job) {
   locjob = kJobNone;
 }
 
-void tolpixcallback(const int32_t& value) { locjob = value; }
+void tolpixcallback(const int32_t& value) {
+  locjob = value;
+}
 
 void tolpixerror(int32_t& job) {
   job = locjob;

@@ -33,15 +33,15 @@ struct End : std::runtime_error {
 // Forgets every queued action, the log and the recorded state; restores the default
 // configuration below.
 void reset();
-void menu(int item);                      // the user picks menu item `item` (job item)
-void answer(const std::string& text);     // the user replaces the entry-box text by `text` + Return
-void accept();                            // the user presses Return on the text offered
-void mark(int x, int y);                  // left-button mark (job 0) at image position x, y
-void slider(int which, float percent);    // slider 1 or 2 moved to percent (job 101 / 102)
+void menu(int item);                    // the user picks menu item `item` (job item)
+void answer(const std::string& text);   // the user replaces the entry-box text by `text` + Return
+void accept();                          // the user presses Return on the text offered
+void mark(int x, int y);                // left-button mark (job 0) at image position x, y
+void slider(int which, float percent);  // slider 1 or 2 moved to percent (job 101 / 102)
 void rubber(int x1, int y1, int x2, int y2, int job = 105);  // rubber-band shape finished
-void job(int code);                       // any job code, e.g. 100 or 999
-void idle(int count = 1);                 // `count` calls of tolpixwait that report -1
-int pending();                            // actions not yet consumed
+void job(int code);                                          // any job code, e.g. 100 or 999
+void idle(int count = 1);  // `count` calls of tolpixwait that report -1
+int pending();             // actions not yet consumed
 
 // ---- Configuration (set after reset(), before running the program) ----
 
@@ -50,7 +50,7 @@ struct Config {
   // tolpixcheckimage refuses (IERR 1) when nx * ny * nmaps exceeds this many pixels.
   long long max_pixels = 1LL << 28;
   long long max_zoom_pixels = 1LL << 20;  // tolpixchangezoom refuses larger windows
-  int draw_status = 0;                    // IERR tolpixdrawimage reports (0 when the raster is not all zero)
+  int draw_status = 0;  // IERR tolpixdrawimage reports (0 when the raster is not all zero)
   std::vector<std::string> fonts = {"fixed", "6x13", "8x13", "9x15", "10x20"};
   std::vector<int> bad_fonts = {};  // font numbers tolpixchangefont refuses
 };
@@ -74,8 +74,9 @@ const std::vector<std::string>& log();
 std::vector<std::string> log_with(const std::string& prefix);
 // Every label and entry-box line shown, in order (the "label|" and "iobox|" entries split).
 std::vector<std::string> lines_shown();
-bool shown(const std::string& line);  // some label or prompt line equals `line` (trailing blanks ignored)
-std::vector<std::string> last_menu();  // items of the last menu shown (empty when none)
+bool shown(
+    const std::string& line);  // some label or prompt line equals `line` (trailing blanks ignored)
+std::vector<std::string> last_menu();    // items of the last menu shown (empty when none)
 std::vector<std::string> last_prompt();  // lines of the last entry-box prompt
 
 struct Picture {
@@ -85,7 +86,7 @@ struct Picture {
 };
 // Pictures handed over with tolpixdrawimage, by image number (the last one of each).
 const std::map<int, Picture>& pictures();
-int draws();                     // tolpixdrawimage calls so far
+int draws();                             // tolpixdrawimage calls so far
 const std::vector<int>& shown_images();  // image numbers of every tolpixdrawimages call
 
 struct Segment {

@@ -1,0 +1,138 @@
+// Small map files for the dialogue tests of the displays: written with the map-file
+// operations into a folder of this test process, opened on stream 1 as start-up
+// opens the map on display.
+#pragma once
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/records.h"
+#include "mapfile/mapfile.h"
+
+namespace dialogue_maps {
+
+// The folder of this test process, removed when the process ends (not by a forked
+// child of a death test, which shares it).
+struct Folder {
+  std::filesystem::path path;
+  pid_t owner;
+  Folder()
+      : path(std::filesystem::temp_directory_path() /
+             ("tolsvik-dialogue-" + std::to_string(getpid()))),
+        owner(getpid()) {
+    std::filesystem::create_directories(path);
+  }
+  ~Folder() {
+    std::error_code ignored;
+    if (getpid() == owner) std::filesystem::remove_all(path, ignored);
+  }
+};
+
+inline const std::filesystem::path& folder() {
+  static const Folder f;
+  return f.path;
+}
+
+// Runs body with standard output sent to /dev/null: the map-file layer prints every
+// header it reads or writes.
+template <typename F>
+void quietly(F body) {
+  std::fflush(stdout);
+  const int saved = dup(1);
+  const int null = open("/dev/null", O_WRONLY);
+  dup2(null, 1);
+  close(null);
+  body();
+  std::fflush(stdout);
+  dup2(saved, 1);
+  close(saved);
+}
+
+inline std::string path(const std::string& name) {
+  return (folder() / name).string();
+}
+
+// Writes a new map on stream 2 (header, then the rows of every section).
+inline void write_rows_to_stream2(const std::string& file, int nx, int ny, int nz, int mode,
+                                  const std::function<void(int y, int z, float* row)>& fill) {
+  const int nxyz[3] = {nx, ny, nz};
+  imopen(2, file, "new");
+  icrhdr(2, nxyz, nxyz, mode, nullptr, 0);
+  char title[kTitleLength];
+  std::memset(title, ' ', sizeof title);
+  iwrhdr(2, title, 0, 0.0f, 1.0f, 0.5f);
+  const int per_row = (mode == 3 || mode == 4) ? 2 * nx : nx;
+  std::vector<float> row(static_cast<size_t>(per_row));
+  for (int z = 0; z < nz; ++z)
+    for (int y = 0; y < ny; ++y) {
+      std::fill(row.begin(), row.end(), 0.0f);
+      fill(y, z, row.data());
+      iwrlin(2, row.data());
+    }
+  imclose(2);
+}
+
+inline void write_rows(const std::string& file, int nx, int ny, int nz, int mode,
+                       const std::function<void(int y, int z, float* row)>& fill) {
+  std::filesystem::remove(file);
+  quietly([&] { write_rows_to_stream2(file, nx, ny, nz, mode, fill); });
+}
+
+// An image (mode 2) with density f(x, y, z).
+inline void write_image(const std::string& file, int nx, int ny, int nz,
+                        const std::function<float(int x, int y, int z)>& f) {
+  write_rows(file, nx, ny, nz, 2, [&](int y, int z, float* row) {
+    for (int x = 0; x < nx; ++x) row[x] = f(x, y, z);
+  });
+}
+
+// A transform (mode 4): nx complex values per row, f(h, row) = (re, im).
+inline void write_transform(const std::string& file, int nx, int ny,
+                            const std::function<std::pair<float, float>(int h, int row)>& f) {
+  write_rows(file, nx, ny, 1, 4, [&](int y, int, float* row) {
+    for (int h = 0; h < nx; ++h) {
+      auto [re, im] = f(h, y);
+      row[2 * h] = re;
+      row[2 * h + 1] = im;
+    }
+  });
+}
+
+// Opens the map on stream 1 read-only and takes its sizes into gen, as start-up does.
+inline void open_map(const std::string& file) {
+  int nxyz[3], mxyz[3], mode;
+  float dmin, dmax, dmean;
+  quietly([&] {
+    imopen(1, file, "ro");
+    irdhdr(1, nxyz, mxyz, mode, dmin, dmax, dmean);
+  });
+  gen.nx = nxyz[0];
+  gen.ny = nxyz[1];
+  gen.nz = nxyz[2];
+  gen.map_mode = mode;
+  gen.is_image = mode <= 2 ? 1 : 0;
+}
+
+inline void close_map() {
+  quietly([] { imclose(1); });
+}
+
+// Colour index computed independently of the program: 125 levels over amin..amax,
+// halves rounded away from zero, in double precision.
+inline int expected_index(double density, double amin, double amax) {
+  double v = (density - amin) * 125.0 / (amax - amin);
+  v = std::clamp(v, 0.0, 125.0);
+  return static_cast<int>(std::floor(v + 0.5));
+}
+
+}  // namespace dialogue_maps

@@ -1,0 +1,295 @@
+// The colour-table command walked through the scripted display: the tables loaded
+// into the colour cells, the lines and widgets shown, and the changes to gen.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "driver/records.h"
+#include "scripted_display.h"
+#include "tools/area/colour_table.h"
+
+namespace {
+
+// Nearest integer of a ramp step i * 65536 / 127, computed in double.
+int ramp(int i) {
+  return static_cast<int>(std::lround(i * 65536.0 / 127.0));
+}
+
+class ColourTable : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    script::reset();
+    lktble = LktbleRecord{};
+    gen = GenRecord{};
+    gen.message_lines = 1;
+    gen.amin = 0.0f;
+    gen.amax = 250.0f;
+    gen.dmean = 120.0f;
+  }
+  // Runs the command; true when it returned by itself, false when the script ran out.
+  static bool run() {
+    try {
+      colour_table();
+      return true;
+    } catch (const script::End&) {
+      return false;
+    }
+  }
+  static std::string write_file(const std::string& text) {
+    auto path = std::filesystem::temp_directory_path() /
+                ("tvk_colours_" + std::to_string(getpid()) + "_" + std::to_string(serial_++));
+    std::ofstream(path) << text;
+    files_.push_back(path);
+    return path.string();
+  }
+  void TearDown() override {
+    for (auto& f : files_) std::filesystem::remove(f);
+    files_.clear();
+  }
+  static inline int serial_ = 0;
+  static inline std::vector<std::filesystem::path> files_;
+};
+
+TEST_F(ColourTable, DefaultRequestInstallsGreyWithoutDialogueOnce) {
+  lktble.default_request = 1;
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::colour_loads(), 1);
+  EXPECT_TRUE(script::log_with("menu|").empty());
+  EXPECT_EQ(lktble.default_request, 0);
+  EXPECT_EQ(script::red()[0], 0);
+  EXPECT_EQ(script::red()[1], 516);
+  EXPECT_EQ(script::green()[64], 33026);
+  EXPECT_EQ(script::blue()[127], 65535);  // 65536 limited
+  // With the request served, the next call is the command and waits for a choice.
+  EXPECT_FALSE(run());
+  ASSERT_EQ(script::last_menu().size(), 12u);
+  EXPECT_EQ(script::last_menu()[10], "Read from file");
+}
+
+TEST_F(ColourTable, PlainSchemesWithoutSliders) {
+  script::menu(2);  // White/Black
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[0], 65535);
+  EXPECT_EQ(script::green()[1], ramp(126));
+  EXPECT_EQ(script::blue()[127], 0);
+  EXPECT_FALSE(script::state().menu_shown);
+
+  script::menu(5);  // Black/blue/violet/white
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[0], 0);  // a new scheme starts from a black background
+  EXPECT_EQ(script::red()[42], 0);
+  EXPECT_EQ(script::blue()[42], 21673);
+  EXPECT_EQ(script::red()[43], 22189);
+  EXPECT_EQ(script::blue()[43], 65535);
+  EXPECT_EQ(script::green()[85], ramp(85));
+  EXPECT_EQ(script::red()[85], 65535);
+  for (int i : {126, 127}) EXPECT_EQ(script::green()[i], 65535) << i;
+
+  script::menu(12);  // Return main menu: nothing loaded
+  int loads = script::colour_loads();
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::colour_loads(), loads);
+}
+
+TEST_F(ColourTable, BlackWhiteThresholdsAndRescale) {
+  script::menu(1);
+  script::slider(1, 40.0f);  // L = 50
+  script::mark(5, 5);
+  script::menu(1);  // Re-scale to these thresholds
+  ASSERT_TRUE(run());
+  EXPECT_TRUE(script::shown("Use left and right sliders to set lower and upper thresholds"));
+  for (int i = 1; i <= 50; ++i) ASSERT_EQ(script::red()[i], 0) << i;
+  EXPECT_EQ(script::green()[51], 840);                               // 65535 / 78
+  EXPECT_EQ(script::blue()[127], std::lround(77 * 65535.0 / 78.0));  // 64695
+  EXPECT_TRUE(script::shown("min, max =      100.      250."));
+  EXPECT_FLOAT_EQ(gen.amin, 100.0f);
+  EXPECT_FLOAT_EQ(gen.amax, 250.0f);
+  EXPECT_EQ(gen.redisplay, 1);
+  EXPECT_FALSE(script::state().menu_shown);
+  EXPECT_FALSE(script::state().label_shown);
+}
+
+TEST_F(ColourTable, BlackWhiteUpperSliderResumeAndReturn) {
+  gen.amin = -10.0f;
+  gen.amax = 240.0f;
+  script::menu(1);
+  script::mark(1, 1);        // no slider moved: lo = amin + (amax - amin) / 125
+  script::job(7);            // neither choice: back to the sliders
+  script::slider(2, 80.0f);  // U = 100
+  script::mark(1, 1);
+  script::menu(2);  // Return main menu
+  ASSERT_TRUE(run());
+  std::vector<std::string> lines = script::lines_shown();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "min, max =       -8.      240."), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "min, max =       -8.      190."), lines.end());
+  EXPECT_EQ(script::log_with("sliderinit 2").size(), 2u);
+  EXPECT_EQ(script::red()[100], std::lround(99 * 65535.0 / 100.0));
+  for (int i = 101; i <= 127; ++i) ASSERT_EQ(script::blue()[i], 65535) << i;
+  EXPECT_FLOAT_EQ(gen.amin, -10.0f);  // thresholds not taken over
+  EXPECT_EQ(gen.redisplay, 0);
+}
+
+TEST_F(ColourTable, SliderSchemesEndOnAMarkOrAnyOtherJob) {
+  script::menu(3);  // Monochrome
+  script::menu(1);  // Red
+  script::slider(1, 40.0f);
+  script::job(3);  // any other job ends it
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[64], 33026);
+  EXPECT_EQ(script::green()[64], 0);
+  EXPECT_EQ(script::blue()[127], 0);
+  EXPECT_EQ(script::red()[0], 26214);  // background at 40 %
+  EXPECT_EQ(script::green()[0], 26214);
+  const script::State& s = script::state();
+  EXPECT_FALSE(s.sliders_shown || s.colourbar_shown || s.label_shown || s.menu_shown);
+
+  script::menu(7);  // Waterworld
+  script::mark(3, 3);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[0], 0);
+  for (int i = 1; i <= 42; ++i) {
+    ASSERT_EQ(script::red()[i], script::blue()[i]) << i;
+    ASSERT_EQ(script::green()[i], 0) << i;
+  }
+  EXPECT_EQ(script::red()[1], std::lround(std::exp(-1.0) * 65535.0 / 127.0 / 2.0));
+  EXPECT_GT(script::green()[100], 0);
+  EXPECT_EQ(script::red()[100], 0);
+  EXPECT_EQ(script::red()[127], 65535);
+  EXPECT_FALSE(script::state().sliders_shown || script::state().label_shown);
+}
+
+TEST_F(ColourTable, MetallicAndMagicworldBrightnessSliders) {
+  script::menu(4);  // Metallic
+  script::menu(1);  // Gold
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  double base = std::exp(0.01) * 65535.0 / (1.9027972 * 122.0) * 10.0;  // cell 10, q = 2
+  EXPECT_NEAR(script::red()[10], base, 1.0);
+  EXPECT_NEAR(script::green()[10], base * 0.7, 1.0);
+  EXPECT_EQ(script::red()[125], 65535);  // limited
+  EXPECT_EQ(script::blue()[126], 65535);
+
+  script::menu(6);  // Magicworld
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::blue()[1], std::lround(std::exp(-4.0) * 65535.0 / 127.0));
+  for (int i = 1; i <= 25; ++i) ASSERT_EQ(script::red()[i] + script::green()[i], 0) << i;
+  for (int i = 50; i <= 74; ++i) {
+    ASSERT_GT(script::red()[i], 0) << i;
+    ASSERT_EQ(script::green()[i] + script::blue()[i], 0) << i;
+  }
+  for (int i = 100; i <= 112; ++i) ASSERT_EQ(script::red()[i], script::green()[i]) << i;
+
+  script::menu(6);
+  script::slider(2, 100.0f);  // blue segment shrinks to one cell
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[1], 0);
+  EXPECT_GT(script::red()[2], 0);
+}
+
+TEST_F(ColourTable, DreamworldHelpersAndFlow) {
+  float x = 0.25f;
+  EXPECT_NEAR(colour_compon(x), 1.16756 * std::tanh(1.28), 1e-5);
+  EXPECT_FLOAT_EQ(x, 1.28f);  // the argument receives the wave value
+  EXPECT_FLOAT_EQ(colour_icurve(0.5f, 0.0f), 32767.5f);
+  EXPECT_FLOAT_EQ(colour_icurve(2.0f, 0.25f), 65535.0f);
+  EXPECT_FLOAT_EQ(colour_icurve(-0.1f, 0.0f), 0.0f);
+
+  script::menu(8);
+  script::job(100);  // ignored
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  // Green of cell 64, phase 0, curve 0.25, s = 0.08 / 127.
+  double u = std::sin(2 * M_PI * 64 * 0.08 / 127) * 1.28;
+  double v = 1.16756 * std::tanh(u) * (63.0 * 64 / 16384) + 64.0 / 127;
+  EXPECT_NEAR(script::green()[64], v * 65535 * (1.25 - 0.25 * v), 2.0);
+  EXPECT_EQ(script::red()[0], 0);
+  EXPECT_TRUE(script::state().label_shown);  // the label stays
+  EXPECT_FALSE(script::state().sliders_shown || script::state().colourbar_shown);
+}
+
+TEST_F(ColourTable, ComplementaryAndSaturationThresholds) {
+  script::menu(9);
+  script::menu(1);  // Red/green, threshold 64
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::green()[63], ramp(63));
+  EXPECT_EQ(script::red()[63], 0);
+  EXPECT_EQ(script::red()[64], 33026);
+  EXPECT_EQ(script::green()[64], 0);
+  EXPECT_EQ(script::red()[127], 65535);
+
+  script::menu(9);
+  script::menu(2);            // Blue/orange
+  script::slider(1, 100.0f);  // threshold 127: all blue
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::blue()[127], 65535);
+  EXPECT_EQ(script::red()[127], 0);
+
+  script::menu(10);
+  script::menu(1);           // Background black/white
+  script::job(5);            // ignored
+  script::slider(1, 40.0f);  // n = 51
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[50], ramp(50));
+  for (int i = 51; i <= 127; ++i) {
+    ASSERT_EQ(script::red()[i], 65535) << i;
+    ASSERT_EQ(script::green()[i], 42405) << i;
+    ASSERT_EQ(script::blue()[i], 0) << i;
+  }
+  EXPECT_EQ(script::red()[0], 0);
+
+  script::menu(10);
+  script::menu(2);  // Background white/black, saturated from 125
+  script::mark(0, 0);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::green()[1], ramp(125));
+  EXPECT_EQ(script::green()[124], ramp(2));
+  EXPECT_EQ(script::green()[125], 42405);
+}
+
+TEST_F(ColourTable, ReadFromFile) {
+  lktble.default_request = 1;
+  ASSERT_TRUE(run());
+  std::string good;
+  for (int i = 1; i <= 100; ++i)
+    good += std::to_string(i) + (i % 2 ? " , " : "  ") + std::to_string(2 * i) + "," +
+            std::to_string(3 * i) + "\n";
+  std::string path = write_file(good);
+  script::menu(11);
+  script::answer("");  // blank: the scheme menu again
+  script::menu(11);
+  script::answer(path + ".missing");
+  script::answer(path);  // re-typed after the check
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::log_with("menu|").size(), 2u);
+  EXPECT_TRUE(script::shown("File cannot be found, please retype it :"));
+  EXPECT_EQ(gen.must_exist, 1);
+  EXPECT_EQ(script::red()[1], 1);
+  EXPECT_EQ(script::green()[100], 200);
+  EXPECT_EQ(script::blue()[100], 300);
+  EXPECT_EQ(script::red()[101], ramp(101));  // cells not in the file keep their values
+  EXPECT_EQ(script::blue()[127], 65535);
+
+  // Values are kept to what a cell holds; an unreadable record stops the reading.
+  std::string bad = write_file("70000 -5 7\n1,,3\nred green blue\n9 9 9\n");
+  script::menu(11);
+  script::answer(bad);
+  ASSERT_TRUE(run());
+  EXPECT_EQ(script::red()[1], 65535);
+  EXPECT_EQ(script::green()[1], 0);
+  EXPECT_EQ(script::blue()[1], 7);
+  EXPECT_EQ(script::green()[2], 4);  // empty field: unchanged
+  EXPECT_EQ(script::blue()[2], 3);
+  EXPECT_EQ(script::red()[3], 3);  // the bad record and everything after it untouched
+  EXPECT_EQ(script::red()[4], 4);
+}
+
+}  // namespace

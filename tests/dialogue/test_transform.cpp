@@ -1,0 +1,216 @@
+// Transform display dialogues: the display choice, amplitude and intensity levels,
+// the Friedel mirror around the origin and the coverage of the typed half numbers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialogue_maps.h"
+#include "driver/answerfile.h"
+#include "driver/dialogue.h"
+#include "driver/records.h"
+#include "driver/transform.h"
+#include "scripted_display.h"
+
+namespace {
+
+// gen as start-up leaves it for a transform with half numbers tx, ty typed.
+void transform_setup(int tx, int ty, int sw, int sh, float amin, float amax) {
+  gen.is_image = 0;
+  gen.compression = 1;
+  const int h = gen.ny / 2;
+  gen.first_x = 0;
+  gen.shown_width = tx + 1;
+  gen.first_y = h - ty;
+  gen.shown_height = 2 * ty + 1;
+  gen.first_z = gen.last_z = 0;
+  gen.screen_width = sw;
+  gen.screen_height = sh;
+  gen.raster_width = std::max(sw, 2 * gen.shown_width);
+  gen.raster_height = std::max(sh, gen.shown_height);
+  gen.amin = amin;
+  gen.amax = amax;
+  gen.new_display = 1;
+  gen.message_lines = 1;
+  set_message_line(1, "Tolsvik - image display program H14.76");
+}
+
+class Transform : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    script::reset();
+    gen = GenRecord{};
+    datafile = DatafileRecord{};
+    ovly.amplitude_display = 0;
+  }
+  void TearDown() override { dialogue_maps::close_map(); }
+
+  void map_file(int nx, int ny, const std::function<std::pair<float, float>(int, int)>& f) {
+    dialogue_maps::close_map();
+    const std::string name = dialogue_maps::path(
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".fft");
+    dialogue_maps::write_transform(name, nx, ny, f);
+    dialogue_maps::open_map(name);
+  }
+
+  static bool run() {
+    try {
+      fftread();
+      return true;
+    } catch (const script::End&) {
+      return false;
+    }
+  }
+
+  static const script::Picture& picture() { return script::pictures().at(0); }
+};
+
+// Row 4 (k = 0) of a transform with 8 rows holds (600, 800) at h = 1 and (3, 4) at h = 2.
+std::pair<float, float> two_values(int h, int row) {
+  if (row == 4 && h == 1) return {600.0f, 800.0f};
+  if (row == 4 && h == 2) return {3.0f, 4.0f};
+  return {0.0f, 0.0f};
+}
+
+TEST_F(Transform, AmplitudeAndIntensityLevels) {
+  map_file(4, 8, two_values);
+  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  script::answer("");
+  ASSERT_TRUE(run());
+  EXPECT_EQ(ovly.amplitude_display, 1);
+  EXPECT_EQ(gen.centre_x, 20);
+  EXPECT_EQ(gen.centre_y, 15);
+  // Amplitude 1000 -> 125; amplitude 5 -> 0.625 -> 1; the mirror on the left.
+  EXPECT_EQ(picture().at(21, 15), 125);
+  EXPECT_EQ(picture().at(22, 15), 1);
+  EXPECT_EQ(picture().at(19, 15), 125);
+  EXPECT_EQ(picture().at(18, 15), 1);
+
+  script::reset();
+  gen.new_display = 1;
+  gen.amax = 10.0f;
+  script::answer("1");
+  ASSERT_TRUE(run());
+  EXPECT_EQ(ovly.amplitude_display, 0);
+  EXPECT_EQ(picture().at(22, 15), 31);  // intensity 25 of 100 -> 31.25
+  EXPECT_EQ(picture().at(21, 15), 125);
+  EXPECT_EQ(picture().at(18, 15), 31);
+}
+
+// The choice: interactive answers count only when they start with a non-blank;
+// corner mode never asks; a replayed non-blank line selects intensities.
+TEST_F(Transform, DisplayChoice) {
+  map_file(4, 8, two_values);
+  const std::vector<std::pair<std::string, int>> answers = {{"", 1}, {" 1", 1}, {"1", 0}};
+  for (const auto& [text, amplitudes] : answers) {
+    script::reset();
+    transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+    script::answer(text);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(ovly.amplitude_display, amplitudes) << '"' << text << '"';
+  }
+  EXPECT_EQ(script::last_prompt(),
+            (std::vector<std::string>{"Tolsvik - image display program H14.76",
+                                      " Enter display choice :", " (\"<cr>\" = amplitudes)",
+                                      " (\" 1  \" = intensities)"}));
+  EXPECT_EQ(gen.message_lines, 1);
+
+  script::reset();
+  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  datafile.corner_counter = 2;
+  ASSERT_TRUE(run());
+  EXPECT_TRUE(script::log_with("iobox").empty());
+  EXPECT_EQ(ovly.amplitude_display, 1);
+}
+
+TEST_F(Transform, ReplayedChoiceIsRecordedWithABlankLine) {
+  map_file(4, 8, two_values);
+  const auto dir = dialogue_maps::folder() / "replay";
+  std::filesystem::create_directories(dir);
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  { std::ofstream("answers.txt") << " 1\n"; }
+  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  answers_from_file("answers.txt");
+  const bool returned = run();
+  answers_finish();
+  std::ifstream recorded("answers.txt");
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(recorded, line);) lines.push_back(line);
+  std::filesystem::current_path(previous);
+  ASSERT_TRUE(returned);
+  EXPECT_TRUE(script::log_with("iobox").empty());
+  EXPECT_EQ(ovly.amplitude_display, 0);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, lines[0].find_last_not_of(' ') + 1), " 1");
+  EXPECT_EQ(lines[1], "");
+}
+
+// Half numbers 10, 10 on a transform of 22 rows (origin row 11): the stored rows
+// k = -10..9 on the right, their mirrors k = -9..10 on the left, within the 21 x 21
+// square around the centre of the raster; nothing else is drawn, and the view is
+// centred.
+TEST_F(Transform, HalfNumbersCoverTheSquareWithTheFriedelMirror) {
+  auto value = [](int h, int row) {
+    return std::pair<float, float>{static_cast<float>(h + 1), static_cast<float>(row + 1)};
+  };
+  map_file(11, 22, value);
+  transform_setup(10, 10, 60, 40, 0.0f, 50.0f);
+  script::answer("");
+  ASSERT_TRUE(run());
+  EXPECT_EQ(gen.area_x1, 20);
+  EXPECT_EQ(gen.area_x2, 40);
+  EXPECT_EQ(gen.area_y1, 10);
+  EXPECT_EQ(gen.area_y2, 30);
+  EXPECT_TRUE(script::shown("to zoom, press right hand mouse button"));
+  EXPECT_EQ(script::log_with("setpan"), (std::vector<std::string>{"setpan 19 9"}));
+
+  auto index = [&](int h, int row) {
+    auto [re, im] = value(h, row);
+    return dialogue_maps::expected_index(std::hypot(re, im), 0.0, 50.0);
+  };
+  const auto& p = picture();
+  int drawn = 0;
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 60; ++x) {
+      const int h = x - 30, k = (40 - y) - 20;  // screen y = raster_height - row
+      int want = 0;
+      if (h > 10 || h < -10)
+        want = 0;
+      else if (h > 0 && k >= -10 && k <= 9)
+        want = index(h, 11 + k);
+      else if (h < 0 && k >= -9 && k <= 10)
+        want = index(-h, 11 - k);
+      else if (h == 0 && std::abs(k) <= 10) {
+        // Drawn from row k and from row -k; the row read later (rows run upwards
+        // from k = -10) stays. The ends show row k = -10 only.
+        want = std::abs(k) == 10 ? index(0, 1) : index(0, 11 + std::abs(k));
+      }
+      drawn += p.at(x, y) != 0;
+      ASSERT_EQ(p.at(x, y), want) << "h " << h << " k " << k;
+    }
+  EXPECT_EQ(drawn, 21 * 21 - 20);
+}
+
+// A raster exactly as tall as the display: row k = -10 lands one beyond the raster
+// and is dropped; nothing is written past the raster.
+TEST_F(Transform, RowBelowTheRasterIsDropped) {
+  map_file(11, 22, [](int, int row) {
+    return std::pair<float, float>{10.0f, static_cast<float>(row)};
+  });
+  transform_setup(10, 10, 22, 21, 0.0f, 50.0f);
+  const int64_t end = 22 * 21;
+  for (int i = 0; i < 44; ++i) map.raster[end + i] = 77;
+  script::answer("");
+  ASSERT_TRUE(run());
+  for (int i = 0; i < 44; ++i) ASSERT_EQ(map.raster[end + i], 77) << i;
+  EXPECT_EQ(gen.centre_y, 10);
+  EXPECT_EQ(picture().at(11 - 5, 1), dialogue_maps::expected_index(std::hypot(10.0, 1.0), 0, 50));
+}
+
+}  // namespace
