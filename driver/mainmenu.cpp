@@ -66,14 +66,6 @@ void show_main_menu() {
              "Return"});
 }
 
-// Adds the warning for a nonzero status of a redraw; true when there was one.
-bool redraw_warning(int32_t status) {
-  if (status == 1) push_message_line("Warning : X event error");
-  if (status == 2) push_message_line("Warning : error reading back pixmap");
-  if (status == 3) push_message_line("Warning : map all zeroes");
-  return status >= 1 && status <= 3;
-}
-
 void option_not_available() {
   tolpixmenuhide();
   tolpixlabelhide();
@@ -144,10 +136,8 @@ bool another_map(StartStep& step) {
       tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, status);
       gen.status = status;
       tolpixlabelhide();
-      if (redraw_warning(status)) {
-        show_label(gen.message_lines);
-        tolpixlabelhide();
-      }
+      const std::string_view warning[1] = {draw_warning(status)};
+      show_warnings(warning);
       gen.new_display = 0;
       return true;
     }
