@@ -288,6 +288,18 @@ TEST_F(ProgramTest, RecordedAnswersReplayFromTheAnswerFile) {
   EXPECT_EQ(read_lines("answers.txt"), rec);
 }
 
+TEST_F(ProgramTest, AnswerFileNameIsNeverGivenToAShell) {
+  write_ramp("ramp.map", 40, 30);
+  const std::string name = "my answers; touch pwned $(touch pwned2) 'x'.txt";
+  for (int i = 0; i < 5; ++i) script::answer(i == 0 ? "ramp.map" : "");
+  run({"-f", name});
+  EXPECT_TRUE(prog::fs::exists(name));
+  EXPECT_EQ(read_lines(name).front(), "ramp.map");
+  EXPECT_FALSE(prog::fs::exists("pwned"));
+  EXPECT_FALSE(prog::fs::exists("pwned2"));
+  EXPECT_FALSE(prog::fs::exists("Tolsvik.tmp"));
+}
+
 TEST_F(ProgramTest, AnswerFileOfAnImageMeetsAStackAndContinuesInteractively) {
   write_ramp("flat.map", 20, 20);
   write_ramp("stack.map", 20, 20, 3);
@@ -356,6 +368,20 @@ TEST_F(ProgramDeathTest, StopsWithTheirLines) {
         std::exit(3);  // not reached when the program stops
       },
       ::testing::ExitedWithCode(0), "Map dimensions too large for program\nType any key to exit");
+
+  // A header the map-file layer refuses is reported on the terminal.
+  {
+    write_ramp("bad.map", 4, 4);
+    std::fstream f("bad.map", std::ios::in | std::ios::out | std::ios::binary);
+    const int32_t columns = -7;
+    f.write(reinterpret_cast<const char*>(&columns), 4);
+  }
+  input = "bad.map\n";
+  EXPECT_EXIT(run({"-s"}, "bad.txt", &input), ::testing::ExitedWithCode(0), "");
+  bool told = false;
+  for (const auto& l : read_lines("bad.txt"))
+    if (l.find("!!! Error - impossible map header in file") != std::string::npos) told = true;
+  EXPECT_TRUE(told);
 
   // Too large a raster in a replay cannot be asked again.
   script::config().max_pixels = 10;
