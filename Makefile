@@ -5,13 +5,16 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all configure test unit bench install sanitize clean format
+.PHONY: all configure run test unit bench install sanitize clean format
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 configure:
 	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+
+run: all
+	scripts/run-demo $(BUILD)
 
 test: all
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -286,8 +286,7 @@ void main_menu() {
           run_tool(tools.splinefit);
         break;
       case kCentre:
-        tolpixsetpan((gen.screen_width - 2 * gen.shown_width) / 2,
-                     (gen.screen_height - gen.shown_height) / 2);
+        centre_view();
         break;
       case kPeaks:
         tolpixmenuhide();

@@ -535,6 +535,17 @@ void show_warnings(std::span<const std::string_view> warnings) {
   if (any) show_label(gen.message_lines);
 }
 
+void centre_view() {
+  // The picture is stored from the top left corner of the image area; a raster wider
+  // or taller than the screen is moved back by half the excess. (For a transform wider
+  // than the screen this is (screen_width - 2 x shown_width) / 2.)
+  const int32_t x = (gen.screen_width - gen.raster_width) / 2;
+  const int32_t y = (gen.screen_height - gen.raster_height) / 2;
+  tolpixsetpan(x, y);
+  // A new pan shows at the next redraw of the picture: redraw it now.
+  tolpixdrawimages(gen.image_number);
+}
+
 void imread() {
   gen.scale = 125.0f / (gen.amax - gen.amin);
   gen.display_count = 1;

@@ -39,6 +39,10 @@ void show_warnings(std::span<const std::string_view> warnings);
 // complex value; 0 when the stream is not open), for checking it against a buffer.
 int64_t stream1_line_length();
 
+// Pans the view so that the middle of the raster is in the middle of the screen: a
+// transform's origin, or a section at its automatic centre.
+void centre_view();
+
 // Whether a raster_width x raster_height picture fits the map record.
 bool raster_fits();
 

@@ -16,4 +16,6 @@ void fatal_stop(std::string_view stop_text) {
 void print_line(std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
+  // Lines reach a pipe or a log file as they are written, not only when the program ends.
+  std::fflush(stdout);
 }

@@ -131,6 +131,5 @@ void fftread() {
   gen.message_lines = base;
   show_warnings(warnings);
 
-  tolpixsetpan((gen.screen_width - 2 * gen.shown_width) / 2,
-               (gen.screen_height - gen.shown_height) / 2);
+  centre_view();
 }

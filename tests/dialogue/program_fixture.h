@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio_ext.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -149,6 +150,8 @@ inline std::string run(std::vector<std::string> args, const std::string& stdout_
     int fd = ::open("stdin.txt", O_RDONLY);
     ::dup2(fd, 0);
     ::close(fd);
+    // Whatever an earlier run left in the stream's buffer belongs to the old input.
+    __fpurge(stdin);
     clearerr(stdin);
   }
   std::string ended;
@@ -163,7 +166,7 @@ inline std::string run(std::vector<std::string> args, const std::string& stdout_
   }
   std::fflush(stdout);
   if (saved_out >= 0) ::dup2(saved_out, 1), ::close(saved_out);
-  if (saved_in >= 0) ::dup2(saved_in, 0), ::close(saved_in), clearerr(stdin);
+  if (saved_in >= 0) ::dup2(saved_in, 0), ::close(saved_in), __fpurge(stdin), clearerr(stdin);
   return ended;
 }
 

@@ -70,7 +70,7 @@ TEST_F(ProgramTest, MenuItemsAndTheDirectDisplayCommands) {
   EXPECT_EQ(first, expected);
   EXPECT_TRUE(logged("rmvectors"));
   EXPECT_TRUE(logged("zoomhide"));
-  EXPECT_TRUE(logged("setpan 575 472"));  // ((1230 - 80) / 2, (974 - 30) / 2)
+  EXPECT_TRUE(logged("setpan 0 0"));  // the section is in the middle of a screen-sized raster
   // The tracking origin makes the read-out show map columns and rows.
   EXPECT_TRUE(logged("trackon " + std::to_string(gen.first_x - gen.area_x1) + " " +
                      std::to_string(gen.first_y - gen.area_y1)));
@@ -78,6 +78,23 @@ TEST_F(ProgramTest, MenuItemsAndTheDirectDisplayCommands) {
   auto menus = script::log_with("menu|Re-scale image");
   EXPECT_NE(menus[4].find("|Disable pointer tracking|"), std::string::npos);
   EXPECT_NE(menus[5].find("|Enable pointer tracking|"), std::string::npos);
+}
+
+TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) {
+  // A transform of 500 h values is 1000 columns wide on a screen of 600 x 400.
+  script::config().screen_width = 600;
+  script::config().screen_height = 400;
+  write_map("ft.map", 500, 64, 1, 4, [](int x, int, int) { return float(x); });
+  script::answer("ft.map");
+  script::answer("");
+  script::answer("");
+  script::answer("");
+  script::menu(19);
+  run({});
+  EXPECT_EQ(gen.raster_width, 1000);
+  // (600 - 2 x 500) / 2 after the display, and again for "Center image".
+  EXPECT_EQ(script::log_with("setpan"),
+            (std::vector<std::string>{"setpan -200 0", "setpan -200 0"}));
 }
 
 TEST_F(ProgramTest, LaterToolsAndCompressedDisplaysSayOptionNotAvailable) {

@@ -24,8 +24,8 @@ constexpr int kStartQuestions = 4;  // limits, compression, density limits, sect
 // True when the middle of the image area holds picture, not the black background.
 bool picture_shown(x11test::ProgramWindow& window) {
   x11test::WindowInfo image = window.image_info();
-  std::vector<uint8_t> pixels = x11test::read_pixels(
-      window.dpy(), image.id, image.width / 2 - 50, image.height / 2 - 50, 100, 100);
+  std::vector<uint8_t> pixels = x11test::read_pixels(window.dpy(), image.id, image.width / 2 - 50,
+                                                     image.height / 2 - 50, 100, 100);
   int lit = 0;
   for (uint8_t v : pixels)
     if (v > 0 && v < 128) ++lit;

@@ -21,10 +21,10 @@
 namespace x11test {
 
 // Shapes the display library gives its boxes.
-constexpr int kEntryBoxWidth = 800;   // the entry box
-constexpr int kMenuItemHeight = 30;   // a menu is this high per item
-constexpr int kScreenMargin = 50;     // the image area is the screen less this margin
-constexpr int kSliderLength = 128;    // sliders and colour bars
+constexpr int kEntryBoxWidth = 800;  // the entry box
+constexpr int kMenuItemHeight = 30;  // a menu is this high per item
+constexpr int kScreenMargin = 50;    // the image area is the screen less this margin
+constexpr int kSliderLength = 128;   // sliders and colour bars
 constexpr double kStepTimeout = 30;  // seconds for one step of the program
 
 class ProgramWindow {
@@ -113,9 +113,8 @@ class ProgramWindow {
 
   // Waits for the slider box and returns its first slider.
   WindowInfo wait_slider(double timeout = kStepTimeout) {
-    WindowInfo box = next_box(
-        [&](const WindowInfo& w) { return !sliders_in(w.id).empty(); }, "the slider box",
-        timeout);
+    WindowInfo box = next_box([&](const WindowInfo& w) { return !sliders_in(w.id).empty(); },
+                              "the slider box", timeout);
     return sliders_in(box.id).front();
   }
 
@@ -216,7 +215,7 @@ class ProgramWindow {
   XUser& user_;
   Window top_ = 0, form_ = 0, image_ = 0;
   int pitch_ = 0;
-  std::set<Window> mapped_;    // children of the form on show
+  std::set<Window> mapped_;   // children of the form on show
   std::deque<Window> shown_;  // shown since last looked at, oldest first
 };
 
