@@ -124,8 +124,9 @@ void fftread() {
     warnings[1] = kFileEndedWarning;
   }
 
-  const int32_t image = 0;
-  tolpixdrawimage(gen.raster_width, gen.raster_height, image, map.raster, gen.status);
+  // A transform is one picture: image 0, whatever stored images were shown before.
+  gen.image_number = 0;
+  tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, gen.status);
   tolpixlabelhide();
   warnings[0] = draw_warning(gen.status);
   gen.message_lines = base;

@@ -97,6 +97,25 @@ TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) 
             (std::vector<std::string>{"setpan -200 0", "setpan -200 0"}));
 }
 
+TEST_F(ProgramTest, ATransformAfterScrolledSectionsIsPictureZero) {
+  write_ramp("stack.map", 20, 20, 3);
+  write_map("ft.map", 9, 8, 1, 4, [](int x, int, int) { return float(x); });
+  script::answer("stack.map");
+  script::answer("");
+  script::answer("");
+  script::answer("");
+  script::menu(4);  // scrolling: stored images 0, 1 and 2
+  script::menu(3);  // read another map
+  script::answer("ft.map");
+  script::answer("");
+  script::answer("");
+  script::answer("");
+  run({});
+  // Every later redraw shows picture 0, not the last stored image.
+  EXPECT_EQ(gen.image_number, 0);
+  EXPECT_EQ(script::log_with("drawimages"), std::vector<std::string>{"drawimages 0"});
+}
+
 TEST_F(ProgramTest, LaterToolsAndCompressedDisplaysSayOptionNotAvailable) {
   open_ramp("2");
   for (int item : {9, 12, 13, 14, 16, 17, 18, 20}) script::menu(item);
