@@ -288,6 +288,39 @@ TEST_F(ProgramTest, RecordedAnswersReplayFromTheAnswerFile) {
   EXPECT_EQ(read_lines("answers.txt"), rec);
 }
 
+TEST_F(ProgramTest, ZeroLimitsOfAStackChooseTheFirstSectionOnly) {
+  write_ramp("stack.map", 20, 20, 4);
+  for (int i = 0; i < 5; ++i) script::answer(i == 0 ? "stack.map" : i == 1 ? "0,0,0,0,0,0" : "");
+  run({});
+  EXPECT_EQ(gen.first_z, 0);
+  EXPECT_EQ(gen.last_z, 0);
+  EXPECT_EQ(gen.last_x, 19);
+  EXPECT_TRUE(script::log_with("menu|Auto display").empty());  // one section: no layout menu
+}
+
+TEST_F(ProgramTest, TransformHalfNumbersReplayAsTyped) {
+  write_transform("ft.map", 33, 64);
+  script::answer("ft.map");
+  script::answer("10,12");
+  script::answer("");
+  script::answer("");
+  run({"-f", "answers.txt"});
+  EXPECT_EQ(read_lines("answers.txt")[2], "          11          13");  // stored as typed + 1
+  // Blank records between the numbers do not matter.
+  auto rec = read_lines("answers.txt");
+  rec.insert(rec.begin() + 2, "");
+  write_lines("answers.txt", rec);
+
+  reset_program();
+  script::reset();
+  for (int i = 0; i < 4; ++i) script::accept();
+  run({"-f", "answers.txt"});
+  EXPECT_TRUE(script::shown("Modify half number in x, half number in y  :"));
+  EXPECT_NE(script::log_with("iobox|")[1].find("|>10,12"), std::string::npos);
+  EXPECT_EQ(gen.shown_width, 11);
+  EXPECT_EQ(gen.shown_height, 25);
+}
+
 TEST_F(ProgramTest, AnswerFileNameIsNeverGivenToAShell) {
   write_ramp("ramp.map", 40, 30);
   const std::string name = "my answers; touch pwned $(touch pwned2) 'x'.txt";
