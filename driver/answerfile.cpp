@@ -85,6 +85,17 @@ bool replay_reals(int n, float* out) {
   return replay_values(n, out, list_read_reals);
 }
 
+bool replay_answer(Answer& reply) {
+  if (gen.defaults_unit == 0) return false;
+  std::string line;
+  if (!replay_line(line)) {
+    replay_failed();
+    return false;
+  }
+  reply.set(line);
+  return true;
+}
+
 void replay_failed() {
   gen.defaults_unit = 0;
   push_message_line("Answers ended or could not be read, proceeding interactively.");

@@ -18,6 +18,10 @@ bool replay_line(std::string& line);
 // is missing or cannot be read as such values.
 bool replay_integers(int n, int* out);
 bool replay_reals(int n, float* out);
+struct Answer;
+// In a replay, reads the next record as a typed answer and returns true; false when
+// the answers are not replayed or have ended (the question is then asked).
+bool replay_answer(Answer& reply);
 // When a replay record cannot be read: the rest of start-up is asked interactively
 // (gen.defaults_unit = 0) and `message` is added to the message lines.
 void replay_failed();

@@ -222,16 +222,7 @@ Presentation choose_presentation() {
 // left corner).
 void ask_centre(int section) {
   Answer reply;
-  bool have_answer = false;
-  if (gen.defaults_unit != 0) {
-    std::string line;
-    if (replay_line(line)) {
-      reply.set(line);
-      have_answer = true;
-    } else {
-      replay_failed();
-    }
-  }
+  const bool have_answer = replay_answer(reply);
   if (!have_answer && datafile.click_mode != 1) {
     put_message_line(1, " section " + fmt_i(section, 4) + " enter center of image:");
     put_message_line(2, " (\"/\" or \"<cr>\" = auto center) ");

@@ -25,17 +25,8 @@ float line_buffer[2 * kMaxComplex];
 // blank; in a replay any non-blank answer selects intensities.
 void ask_display_choice() {
   Answer reply;
-  bool have_answer = false;
-  if (gen.defaults_unit != 0) {
-    std::string line;
-    if (replay_line(line)) {
-      reply.set(line);
-      have_answer = true;
-      if (line.find_first_not_of(' ') != std::string::npos) ovly.amplitude_display = 0;
-    } else {
-      replay_failed();
-    }
-  }
+  const bool have_answer = replay_answer(reply);
+  if (have_answer && !reply.view().empty()) ovly.amplitude_display = 0;
   if (!have_answer) {
     put_message_line(1, " Enter display choice :");
     put_message_line(2, " (\"<cr>\" = amplitudes)");
