@@ -1,5 +1,6 @@
-# Front door of the build: "make" builds everything (and the demo project),
-# "make test" builds and runs every test, "make install" installs the programs.
+# Front door of the build: "make" builds everything (and the demo project), "make run"
+# opens the demo project in Tolsvik, "make test" builds and runs every test, "make install"
+# installs the programs.
 BUILD ?= build
 PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
