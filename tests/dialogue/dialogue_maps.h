@@ -62,23 +62,35 @@ inline std::string path(const std::string& name) {
   return (folder() / name).string();
 }
 
-// Writes a new map on stream 2 (header, then the rows of every section).
+// Writes a new map on stream 2: the rows of every section, then the header with the
+// minimum, maximum and mean of what was written (amplitudes for complex modes).
 inline void write_rows_to_stream2(const std::string& file, int nx, int ny, int nz, int mode,
                                   const std::function<void(int y, int z, float* row)>& fill) {
   const int nxyz[3] = {nx, ny, nz};
   imopen(2, file, "new");
   icrhdr(2, nxyz, nxyz, mode, nullptr, 0);
-  char title[kTitleLength];
-  std::memset(title, ' ', sizeof title);
-  iwrhdr(2, title, 0, 0.0f, 1.0f, 0.5f);
-  const int per_row = (mode == 3 || mode == 4) ? 2 * nx : nx;
-  std::vector<float> row(static_cast<size_t>(per_row));
+  const bool complex = mode == 3 || mode == 4;
+  std::vector<float> row(static_cast<size_t>(complex ? 2 * nx : nx));
+  double lo = 0, hi = 0, sum = 0;
+  bool first = true;
   for (int z = 0; z < nz; ++z)
     for (int y = 0; y < ny; ++y) {
       std::fill(row.begin(), row.end(), 0.0f);
       fill(y, z, row.data());
+      for (int x = 0; x < nx; ++x) {
+        const double v = complex ? std::hypot(row[2 * x], row[2 * x + 1]) : row[x];
+        lo = first ? v : std::min(lo, v);
+        hi = first ? v : std::max(hi, v);
+        first = false;
+        sum += v;
+      }
       iwrlin(2, row.data());
     }
+  char title[kTitleLength];
+  std::memset(title, ' ', sizeof title);
+  std::memcpy(title, "dialogue test map", 17);
+  iwrhdr(2, title, 0, static_cast<float>(lo), static_cast<float>(hi),
+         static_cast<float>(sum / (double(nx) * ny * nz)));
   imclose(2);
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogue_maps.h"
 #include "driver/records.h"
 #include "driver/startup.h"
 #include "mapfile/mapfile.h"
@@ -47,50 +48,23 @@ class Folder {
   fs::path path_, previous_;
 };
 
-// Writes a map of nx x ny x nz elements in `mode`; value(x, y, z) gives each density
-// (for modes 3 and 4 the real part; imaginary(x, y, z) the imaginary part).
+// Writes a map of nx x ny x nz elements in `mode` into the working directory;
+// value(x, y, z) gives each density (for modes 3 and 4 the real part; imaginary(x, y, z)
+// the imaginary part).
 inline void write_map(const std::string& name, int nx, int ny, int nz, int mode,
                       const std::function<float(int, int, int)>& value,
                       const std::function<float(int, int, int)>& imaginary = nullptr) {
   const bool complex = mode >= 3;
-  std::vector<float> row(static_cast<size_t>(nx) * (complex ? 2 : 1));
-  float lo = 0, hi = 0;
-  double sum = 0;
-  bool first = true;
-  for (int z = 0; z < nz; ++z)
-    for (int y = 0; y < ny; ++y)
-      for (int x = 0; x < nx; ++x) {
-        float v = value(x, y, z);
-        if (complex) {
-          float im = imaginary ? imaginary(x, y, z) : 0.0f;
-          v = std::sqrt(v * v + im * im);
-        }
-        lo = first ? v : std::min(lo, v);
-        hi = first ? v : std::max(hi, v);
-        first = false;
-        sum += v;
+  dialogue_maps::write_rows(name, nx, ny, nz, mode, [&](int y, int z, float* row) {
+    for (int x = 0; x < nx; ++x) {
+      if (complex) {
+        row[2 * x] = value(x, y, z);
+        row[2 * x + 1] = imaginary ? imaginary(x, y, z) : 0.0f;
+      } else {
+        row[x] = value(x, y, z);
       }
-  fs::remove(name);
-  const int nxyz[3] = {nx, ny, nz};
-  imopen(9, name, "new");
-  icrhdr(9, nxyz, nxyz, mode, nullptr, 0);
-  for (int z = 0; z < nz; ++z)
-    for (int y = 0; y < ny; ++y) {
-      for (int x = 0; x < nx; ++x) {
-        if (complex) {
-          row[2 * x] = value(x, y, z);
-          row[2 * x + 1] = imaginary ? imaginary(x, y, z) : 0.0f;
-        } else {
-          row[x] = value(x, y, z);
-        }
-      }
-      iwrlin(9, row.data());
     }
-  char title[kTitleLength];
-  std::memset(title, ' ', sizeof title);
-  std::memcpy(title, "dialogue test map", 17);
-  iwrhdr(9, title, 0, lo, hi, static_cast<float>(sum / (double(nx) * ny * nz)));
-  imclose(9);
+  });
 }
 
 // A ramp image: density x + 10 y.
