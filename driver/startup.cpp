@@ -72,27 +72,27 @@ void ask_file_name() {
   gen.message_lines = 1;
   set_message_line(1, kTitleLine);
   set_message_line(2, kVersionLine);
+  int n = 2;  // the title lines above the question
   if (gen.defaults_unit != 0) {
     std::string name;
     if (!replay_line(name)) {
-      gen.message_lines = 2;
+      gen.message_lines = n;
       replay_failed();
-      gen.message_lines = 1;
+      n = gen.message_lines;
     } else {
       set_field(latref.map_file, name);
-      if (gen.defaults_unit == 5) {
-        if (!file_exists(map_file_name())) {
-          print_line("Input file not found " + map_file_name());
-          fatal_stop();
-        }
+      if (gen.defaults_unit == 5 && !file_exists(map_file_name())) {
+        print_line("Input file not found " + map_file_name());
+        fatal_stop();
       }
     }
   }
   if (gen.defaults_unit != 5) {
-    set_message_line(3, gen.defaults_unit == 11 ? "Input filename ..." : "Type in file name ...");
-    ask_name(3, latref.map_file, kFileNameLength);
+    set_message_line(n + 1,
+                     gen.defaults_unit == 11 ? "Input filename ..." : "Type in file name ...");
+    ask_name(n + 1, latref.map_file, kFileNameLength);
     gen.must_exist = 1;
-    gen.message_lines = 2;
+    gen.message_lines = n;
     check_file(latref.map_file, kFileNameLength);
     gen.message_lines = 1;
   }

@@ -366,6 +366,17 @@ TEST_F(ProgramTest, StandardInputRepliesSilently) {
   EXPECT_TRUE(header);
 }
 
+TEST_F(ProgramTest, AnEmptyAnswerFileAsksTheFileNameWithTheReason) {
+  write_ramp("ramp.map", 40, 30);
+  write_lines("answers.txt", {});
+  script::answer("ramp.map");
+  run({"-f", "answers.txt"});
+  EXPECT_EQ(script::log_with("iobox|").front(),
+            std::string("iobox|") + kTitle + "|" + kVersion +
+                "|Answers ended or could not be read, proceeding interactively."
+                "|Type in file name ...|>");
+}
+
 TEST_F(ProgramTest, AnswersEndingEarlyContinueInteractively) {
   write_ramp("ramp.map", 40, 30);
   std::string input = "ramp.map\n";
