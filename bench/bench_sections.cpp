@@ -2,7 +2,6 @@
 // compression 1 and 4, and the transform display of a 2049 x 4096 half transform,
 // run against the scripted display (which copies each handed-over picture).
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "driver/transform.h"
 #include "mapfile/mapfile.h"
 #include "scripted_display.h"
+#include "tests/dialogue/dialogue_maps.h"
 
 namespace {
 
@@ -31,44 +31,12 @@ std::string transform_name() {
   return (folder / "transform.map").string();
 }
 
-// Runs body with standard output sent to /dev/null: imopen and irdhdr print.
-template <typename F>
-void quietly(F body) {
-  std::fflush(stdout);
-  int saved = dup(1);
-  int null = open("/dev/null", O_WRONLY);
-  dup2(null, 1);
-  close(null);
-  body();
-  std::fflush(stdout);
-  dup2(saved, 1);
-  close(saved);
-}
-
+// A ramp of values 0..255 in every row (both parts of each complex value).
 void write_map(const std::string& name, int nx, int ny, int mode) {
   const int per_row = mode == 4 ? 2 * nx : nx;
-  std::vector<float> row(per_row);
-  const int nxyz[3] = {nx, ny, 1};
-  imopen(2, name, "new");
-  icrhdr(2, nxyz, nxyz, mode, nullptr, 0);
-  std::string title(kTitleLength, ' ');
-  iwrhdr(2, title.c_str(), 0, 0.0f, 255.0f, 127.5f);
-  for (int y = 0; y < ny; ++y) {
+  dialogue_maps::write_rows(name, nx, ny, 1, mode, [&](int y, int, float* row) {
     for (int x = 0; x < per_row; ++x) row[x] = static_cast<float>((x * 7 + y * 3) % 256);
-    iwrlin(2, row.data());
-  }
-  imclose(2);
-}
-
-void open_stream1(const std::string& name) {
-  int nxyz[3], mxyz[3], mode;
-  float dmin, dmax, dmean;
-  imopen(1, name, "ro");
-  irdhdr(1, nxyz, mxyz, mode, dmin, dmax, dmean);
-  gen.nx = nxyz[0];
-  gen.ny = nxyz[1];
-  gen.nz = nxyz[2];
-  gen.map_mode = mode;
+  });
 }
 
 // gen as start-up leaves it for the whole image at the given compression, on a
@@ -91,20 +59,20 @@ void image_setup(int compression) {
 
 void BM_imread(benchmark::State& state) {
   const int compression = static_cast<int>(state.range(0));
-  quietly([] { open_stream1(image_name()); });
+  dialogue_maps::open_map(image_name());
   for (auto _ : state) {
     script::reset();
     image_setup(compression);
     imread();
     benchmark::DoNotOptimize(script::pictures().at(0).raster.data());
   }
-  quietly([] { imclose(1); });
+  dialogue_maps::close_map();
   state.SetBytesProcessed(state.iterations() * int64_t{kSide} * kSide * 4);
 }
 BENCHMARK(BM_imread)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_fftread(benchmark::State& state) {
-  quietly([] { open_stream1(transform_name()); });
+  dialogue_maps::open_map(transform_name());
   for (auto _ : state) {
     script::reset();
     gen.is_image = 0;
@@ -123,7 +91,7 @@ void BM_fftread(benchmark::State& state) {
     fftread();
     benchmark::DoNotOptimize(script::pictures().at(0).raster.data());
   }
-  quietly([] { imclose(1); });
+  dialogue_maps::close_map();
   state.SetBytesProcessed(state.iterations() * int64_t{kHalf} * kSide * 8);
 }
 BENCHMARK(BM_fftread)->Unit(benchmark::kMillisecond);
@@ -133,10 +101,8 @@ BENCHMARK(BM_fftread)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
   folder = std::filesystem::temp_directory_path() / ("tolsvik-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
-  quietly([] {
-    write_map(image_name(), kSide, kSide, 2);
-    write_map(transform_name(), kHalf, kSide, 4);
-  });
+  write_map(image_name(), kSide, kSide, 2);
+  write_map(transform_name(), kHalf, kSide, 4);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
