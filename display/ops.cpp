@@ -14,7 +14,7 @@
 #include "display/tolpix.h"
 #include "display/xstate.h"
 #include "driver/records.h"
-#include "driver/strings.h"
+#include "textio/strings.h"
 
 OperationState ops;
 

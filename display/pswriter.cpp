@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/format.h"
-#include "driver/strings.h"
+#include "textio/format.h"
+#include "textio/strings.h"
 
 namespace {
 

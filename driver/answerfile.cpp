@@ -6,10 +6,10 @@
 #include <system_error>
 
 #include "driver/dialogue.h"
-#include "driver/listread.h"
+#include "textio/listread.h"
 #include "driver/records.h"
-#include "driver/stop.h"
-#include "driver/strings.h"
+#include "textio/stop.h"
+#include "textio/strings.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "listread.h"
+#include "textio/listread.h"
 
 // Running out of text before n values is not an error: the outputs not reached
 // keep the values the caller gave them (a caller that zeroes them first gets its

@@ -9,8 +9,8 @@
 
 #include "display/tolpix.h"
 #include "driver/answers.h"
-#include "driver/format.h"
-#include "driver/strings.h"
+#include "textio/format.h"
+#include "textio/strings.h"
 
 // ---- Answers ----
 

@@ -11,9 +11,9 @@
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
 #include "driver/dialogue.h"
-#include "driver/format.h"
+#include "textio/format.h"
 #include "driver/records.h"
-#include "driver/stop.h"
+#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "tools/area/colour_table.h"
 

@@ -10,11 +10,11 @@
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
 #include "driver/dialogue.h"
-#include "driver/format.h"
-#include "driver/listread.h"
+#include "textio/format.h"
+#include "textio/listread.h"
 #include "driver/records.h"
-#include "driver/stop.h"
-#include "driver/strings.h"
+#include "textio/stop.h"
+#include "textio/strings.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/format.h"
-#include "driver/stop.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "mapfile/slots.h"
 

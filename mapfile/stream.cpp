@@ -9,8 +9,8 @@
 #include <string>
 #include <type_traits>
 
-#include "driver/format.h"
-#include "driver/stop.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "mapfile/slots.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "driver/format.h"
+#include "textio/format.h"
 
 namespace demo {
 

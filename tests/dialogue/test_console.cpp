@@ -2,7 +2,7 @@
 // crosses, boxes and clipped lines, the text-string tool and the zoom menu.
 #include "display/tolpix.h"
 #include "driver/dialogue.h"
-#include "driver/strings.h"
+#include "textio/strings.h"
 #include "program_fixture.h"
 
 namespace {

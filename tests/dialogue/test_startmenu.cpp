@@ -1,7 +1,7 @@
 // The project start menu: its three menus, the file names built from the image name,
 // and the corner cycle.
 #include "driver/startmenu.h"
-#include "driver/strings.h"
+#include "textio/strings.h"
 #include "program_fixture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/listread.h"
+#include "textio/listread.h"
 #include "mapfile/mapfile.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The fixed-width number formatter: widths, rounding and overflow asterisks.
 #include <gtest/gtest.h>
 
-#include "driver/format.h"
+#include "textio/format.h"
 
 TEST(Format, Integers) {
   EXPECT_EQ(fmt_i(123, 5), "  123");

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "driver/answers.h"
-#include "driver/listread.h"
+#include "textio/listread.h"
 
 TEST(ListRead, SeparatorsEmptyFieldsAndSlash) {
   int v[5] = {-1, -1, -1, -1, -1};

@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "driver/strings.h"
+#include "textio/strings.h"
 
 namespace {
 std::string padded(const std::string& s, size_t n) {

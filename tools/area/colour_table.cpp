@@ -17,8 +17,8 @@
 
 #include "display/tolpix.h"
 #include "driver/dialogue.h"
-#include "driver/format.h"
-#include "driver/listread.h"
+#include "textio/format.h"
+#include "textio/listread.h"
 #include "driver/records.h"
 
 LktbleRecord lktble;
