@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/textfile.h"
+
 namespace {
 
 // Parameter files hold a few hundred lines; a larger number is a typing error,
@@ -58,57 +60,49 @@ bool parse_number(const char* text, long& value) {
   return errno == 0 && end != text && *end == '\0';
 }
 
-bool read_file(const std::string& name, std::string& contents, bool& exists) {
-  contents.clear();
-  FILE* in = std::fopen(name.c_str(), "rb");
-  if (in == nullptr) {
+// One line of the file and the bytes that end it ("\n", "\r\n", a lone "\r" at the
+// end of the file, or nothing).
+struct Line {
+  std::string text;
+  std::string end;
+};
+
+bool read_file(const std::string& name, std::vector<Line>& lines, bool& exists) {
+  lines.clear();
+  TextReader in(name);
+  if (!in.is_open()) {
     exists = false;
     return errno == ENOENT;
   }
   exists = true;
-  char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) contents.append(buffer, got);
-  bool ok = !std::ferror(in);
-  std::fclose(in);
-  return ok;
+  std::string text;
+  while (in.line(text)) {
+    Line line{text, ""};
+    if (in.newline()) {
+      line.end = in.carriage_return() ? "\r\n" : "\n";
+    } else if (!text.empty() && text.back() == '\r') {
+      line.text.pop_back();
+      line.end = "\r";
+    }
+    lines.push_back(std::move(line));
+  }
+  return !in.failed();
 }
 
-// Replaces line number `line` (from 1) of contents with text.
-std::string replace_line(const std::string& contents, long line, const std::string& text) {
-  // Start offsets of every line; a trailing newline does not begin another line.
-  std::vector<size_t> starts;
-  for (size_t pos = 0; pos < contents.size();) {
-    starts.push_back(pos);
-    size_t nl = contents.find('\n', pos);
-    if (nl == std::string::npos) break;
-    pos = nl + 1;
-  }
-  const long count = static_cast<long>(starts.size());
-  std::string out;
+// Replaces line number `line` (from 1) with text; the line keeps its own line end.
+void replace_line(std::vector<Line>& lines, long line, const std::string& text) {
+  const long count = static_cast<long>(lines.size());
   if (line <= count) {
-    size_t begin = starts[line - 1];
-    size_t nl = contents.find('\n', begin);
-    size_t end = nl == std::string::npos ? contents.size() : nl;
-    // Keep the line's own terminator: a carriage return before the newline stays.
-    bool crlf = end > begin && contents[end - 1] == '\r';
-    out.reserve(contents.size() + text.size());
-    out.append(contents, 0, begin);
-    out.append(text);
-    if (crlf) out.push_back('\r');
-    out.append(contents, end, std::string::npos);
-    return out;
+    lines[line - 1].text = text;
+    return;
   }
-  out = contents;
-  if (!out.empty() && out.back() != '\n') out.push_back('\n');
-  out.append(static_cast<size_t>(line - count - 1), '\n');
-  out.append(text);
-  out.push_back('\n');
-  return out;
+  if (!lines.empty() && lines.back().end.find('\n') == std::string::npos) lines.back().end += "\n";
+  lines.resize(static_cast<size_t>(line - 1), Line{"", "\n"});
+  lines.push_back(Line{text, "\n"});
 }
 
-// Writes contents beside `name` and renames it over `name`.
-int write_replacing(const std::string& name, const std::string& contents, bool existed) {
+// Writes the lines beside `name` and renames the result over `name`.
+int write_replacing(const std::string& name, const std::vector<Line>& lines, bool existed) {
   std::string dir = ".";
   std::string base = name;
   size_t slash = name.rfind('/');
@@ -136,22 +130,12 @@ int write_replacing(const std::string& name, const std::string& contents, bool e
   }
   fchmod(fd, mode);
 
-  const char* data = contents.data();
-  size_t left = contents.size();
-  while (left > 0) {
-    ssize_t put = write(fd, data, left);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      int saved = errno;
-      close(fd);
-      unlink(temp.c_str());
-      errno = saved;
-      return failure("cannot write", temp);
-    }
-    data += put;
-    left -= static_cast<size_t>(put);
+  TextWriter out(fd);
+  for (const Line& line : lines) {
+    out.text(line.text);
+    out.text(line.end);
   }
-  if (fsync(fd) != 0 || close(fd) != 0) {
+  if (!out.close(true)) {
     int saved = errno;
     unlink(temp.c_str());
     errno = saved;
@@ -183,10 +167,11 @@ int replace_mode(int argc, char** argv) {
   char resolved[PATH_MAX];
   if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
 
-  std::string contents;
+  std::vector<Line> lines;
   bool exists = false;
-  if (!read_file(name, contents, exists)) return failure("cannot read", name);
-  return write_replacing(name, replace_line(contents, line, text), exists);
+  if (!read_file(name, lines, exists)) return failure("cannot read", name);
+  replace_line(lines, line, text);
+  return write_replacing(name, lines, exists);
 }
 
 }  // namespace

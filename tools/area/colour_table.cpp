@@ -9,17 +9,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <string_view>
 
 #include "display/tolpix.h"
 #include "driver/dialogue.h"
+#include "driver/records.h"
 #include "textio/format.h"
 #include "textio/listread.h"
-#include "driver/records.h"
+#include "textio/stop.h"
+#include "textio/textfile.h"
 
 LktbleRecord lktble;
 
@@ -474,15 +474,13 @@ bool read_from_file() {
   check_file(name, kFileNameLength);
   std::string path = trimmed();
 
-  std::ifstream in(path);
-  if (!in) {
-    std::printf("Colour table file %s cannot be opened\n", path.c_str());
-    std::fflush(stdout);
+  TextReader in(path);
+  if (!in.is_open()) {
+    print_line("Colour table file " + path + " cannot be opened");
   } else {
     std::string line;
-    for (int cell = 1; cell <= kLastCell; ++cell) {
-      if (!std::getline(in, line) || !read_record(line, cell)) break;
-    }
+    for (int cell = 1; cell <= kLastCell; ++cell)
+      if (!in.line(line) || !read_record(line, cell)) break;
   }
   load_current();
   return true;
