@@ -1,7 +1,6 @@
 #include "driver/startmenu.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -9,10 +8,11 @@
 
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
+#include "driver/datafile.h"
 #include "driver/dialogue.h"
+#include "driver/records.h"
 #include "textio/format.h"
 #include "textio/listread.h"
-#include "driver/records.h"
 #include "textio/stop.h"
 #include "textio/strings.h"
 
@@ -27,39 +27,22 @@ char saved_name[kLineLength];
 // Reads "DATAFILE.dat" into the datafile record; false when there is no such file.
 // Lines missing at the end of a short file count as blank.
 bool read_datafile() {
-  std::FILE* f = std::fopen("DATAFILE.dat", "r");
-  if (f == nullptr) return false;
+  namespace line = datafile_line;
   std::vector<std::string> lines;
-  std::string line;
-  int c = 0;
-  while (lines.size() < 58) {
-    c = std::fgetc(f);
-    if (c == EOF) {
-      if (!line.empty()) lines.push_back(line);
-      break;
-    }
-    if (c == '\n') {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(line);
-      line.clear();
-    } else if (line.size() < static_cast<size_t>(kLineLength)) {
-      line.push_back(static_cast<char>(c));
-    }
-  }
-  std::fclose(f);
-  lines.resize(58);
+  if (!read_datafile_lines(line::kLatticeOrigin, lines)) return false;
   auto at = [&lines](int n) -> const std::string& { return lines[n - 1]; };
 
-  set_field(datafile.image_name, at(12));
+  set_field(datafile.image_name, at(line::kImageName));
   std::memcpy(saved_name, datafile.image_name, kLineLength);
-  // Line 23 is an integer in its first six columns; anything unreadable counts as 0.
+  // The project type is an integer in its first six columns; anything unreadable counts as 0.
+  const std::string& type_line = at(line::kProjectType);
   int type = 0;
-  list_read_ints(at(23).substr(0, std::min<size_t>(6, at(23).size())), 1, &type);
+  list_read_ints(type_line.substr(0, std::min<size_t>(6, type_line.size())), 1, &type);
   datafile.project_type = type;
-  set_field(datafile.param_line_a, at(32));
-  set_field(datafile.param_line_b, at(35));
+  set_field(datafile.param_line_a, at(line::kFirstLattice));
+  set_field(datafile.param_line_b, at(line::kSecondLattice));
   float params[2] = {0, 0};
-  list_read_reals(at(58), 2, params);
+  list_read_reals(at(line::kLatticeOrigin), 2, params);
   datafile.param_1 = params[0];
   datafile.param_2 = params[1];
   return true;

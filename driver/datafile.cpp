@@ -1,0 +1,14 @@
+#include "driver/datafile.h"
+
+#include "textio/textfile.h"
+
+bool read_datafile_lines(int count, std::vector<std::string>& lines) {
+  lines.clear();
+  TextReader in(kDatafileName);
+  if (!in.is_open()) return false;
+  std::string line;
+  while (static_cast<int>(lines.size()) < count && in.line(line, kDatafileWidth))
+    lines.push_back(line);
+  lines.resize(count > 0 ? count : 0);
+  return true;
+}
