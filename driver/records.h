@@ -10,6 +10,10 @@ constexpr int kMessageLines = 60;
 constexpr int kLineLength = 80;
 constexpr int kFileNameLength = 256;
 
+// Densities are shown as colour indices 0 (amin and below) to this one (amax and above).
+constexpr int32_t kTopColourIndex = 125;
+constexpr float kTopColourLevel = static_cast<float>(kTopColourIndex);
+
 // General display state.
 struct GenRecord {
   int32_t multi_layout;                        // 1 while sections are placed side by side in rows
@@ -38,11 +42,11 @@ struct GenRecord {
   int32_t nx, ny, nz;                          // map size
   float amin, amax;                            // density limits of the display
   float dmean;                                 // mean density from the header
-  float scale;                                 // 125 / (amax - amin)
+  float scale;                                 // kTopColourIndex / (amax - amin)
   char message_text[kMessageLines][kLineLength];  // label and prompt lines
 };
 
-// The image-area raster of colour indices 0 to 125, row by row from the top.
+// The image-area raster of colour indices 0 to kTopColourIndex, row by row from the top.
 constexpr int64_t kMapRasterSize = 268435456;
 struct MapRecord {
   int32_t raster[kMapRasterSize];

@@ -11,10 +11,10 @@
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
 #include "driver/dialogue.h"
-#include "textio/format.h"
 #include "driver/records.h"
-#include "textio/stop.h"
 #include "mapfile/mapfile.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 #include "tools/area/colour_table.h"
 
 namespace {
@@ -489,9 +489,9 @@ bool raster_fits() {
 }
 
 int32_t colour_index(float v, bool above_min) {
-  if (std::isnan(v)) return above_min ? 125 : 0;
+  if (std::isnan(v)) return above_min ? kTopColourIndex : 0;
   if (v <= 0.0f) return 0;
-  if (v >= 125.0f) return 125;
+  if (v >= kTopColourLevel) return kTopColourIndex;
   return static_cast<int32_t>(std::round(v));
 }
 
@@ -538,7 +538,7 @@ void centre_view() {
 }
 
 void imread() {
-  gen.scale = 125.0f / (gen.amax - gen.amin);
+  gen.scale = kTopColourLevel / (gen.amax - gen.amin);
   gen.display_count = 1;
   gen.section_count = gen.last_z - gen.first_z + 1;
   gen.multi_layout = 0;

@@ -15,9 +15,9 @@ void imread();
 
 // ---- Shared with the transform display ----
 
-// Colour index 0..125 of a scaled density v = (density - amin) x scale: clamped and
+// Colour index 0..kTopColourIndex of a scaled density v = (density - amin) x scale: clamped and
 // rounded half away from zero. When v is not a number (an infinite scale met a
-// density equal to amin, or the density itself was not a number) the index is 125
+// density equal to amin, or the density itself was not a number) the index is the top one
 // for a density above amin and 0 otherwise.
 int32_t colour_index(float v, bool above_min);
 

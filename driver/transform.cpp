@@ -67,7 +67,7 @@ bool read_transform(int h_max, int t) {
         const float amplitude = std::sqrt(power);
         index = colour_index((amplitude - amin) * scale, amplitude > amin);
       } else {
-        index = colour_index((power - amin2) * 125.0f / range2, power > amin2);
+        index = colour_index((power - amin2) * kTopColourLevel / range2, power > amin2);
       }
       put_index(int64_t{gen.centre_x} + h, int64_t{gen.centre_y} + k, index);
       put_index(int64_t{gen.centre_x} - h, int64_t{gen.centre_y} - k, index);
@@ -88,7 +88,7 @@ void fftread() {
   record_line("");
   gen.message_lines = 1;
 
-  gen.scale = 125.0f / (gen.amax - gen.amin);
+  gen.scale = kTopColourLevel / (gen.amax - gen.amin);
   const int h_max = gen.shown_width - 1;
   const int t = gen.shown_height / 2;
   gen.area_x1 = gen.centre_x - h_max;

@@ -166,7 +166,7 @@ void black_white() {
 
   int lower = 1;
   int upper = kLastCell;
-  float lo = std::max(amin + (amax - amin) / 125.0f, amin);
+  float lo = std::max(amin + (amax - amin) / kTopColourLevel, amin);
   float hi = amax;
   float pos1 = 0.0f;
   float pos2 = 0.95f;
@@ -185,19 +185,19 @@ void black_white() {
     if (job == kJobSlider1) {
       float p = slider_percent();
       pos1 = p * 0.01f;
-      lower = std::clamp(nearest(p * 125.0f * 0.01f), 1, upper - 1);
+      lower = std::clamp(nearest(p * kTopColourLevel * 0.01f), 1, upper - 1);
       for (int i = 1; i <= std::max(lower - 1, 1); ++i) set_grey(t.red, t.green, t.blue, i, 0);
       ramp();
-      lo = std::max(amin + static_cast<float>(lower) * (amax - amin) / 125.0f, amin);
+      lo = std::max(amin + static_cast<float>(lower) * (amax - amin) / kTopColourLevel, amin);
       load_current();
     } else if (job == kJobSlider2) {
       float p = slider_percent();
       pos2 = p * 0.01f;
-      upper = std::max(nearest(p * 125.0f * 0.01f), lower + 1);
+      upper = std::max(nearest(p * kTopColourLevel * 0.01f), lower + 1);
       ramp();
       for (int i = std::min(upper + 1, kLastCell); i <= kLastCell; ++i)
         set_grey(t.red, t.green, t.blue, i, kFull);
-      hi = std::min(amin + static_cast<float>(upper) * (amax - amin) / 125.0f, amax);
+      hi = std::min(amin + static_cast<float>(upper) * (amax - amin) / kTopColourLevel, amax);
       load_current();
     } else if (job == kJobPointer) {
       tolpixlabelhide();
@@ -267,13 +267,13 @@ void metallic() {
 
   // Brightness grows as exp((i/100)^q): q bends the curve.
   auto build = [&](float q) {
-    for (int i = 1; i <= 125; ++i) {
+    for (int i = 1; i <= kTopColourIndex; ++i) {
       float fi = static_cast<float>(i);
       float base = std::exp(std::pow(fi * 0.01f, q)) * k * kS * fi;
       set_cell(t.red, t.green, t.blue, i, component(base * f[0]), component(base * f[1]),
                component(base * f[2]));
     }
-    set_grey(t.red, t.green, t.blue, 126, kFull);
+    set_grey(t.red, t.green, t.blue, kTopColourIndex + 1, kFull);
     set_grey(t.red, t.green, t.blue, 127, kFull);
     load_current();
   };
@@ -416,7 +416,7 @@ void saturation() {
   auto build = [&](int n) {
     n = std::clamp(n, 0, kLastCell);
     for (int i = 1; i <= n; ++i) {
-      int steps = pick == 1 ? i : 126 - i;
+      int steps = pick == 1 ? i : kTopColourIndex + 1 - i;
       set_grey(t.red, t.green, t.blue, i, component(static_cast<float>(steps) * kS));
     }
     if (n < kLastCell)
@@ -425,7 +425,7 @@ void saturation() {
     load_current();
   };
   black_background();
-  build(125);
+  build(kTopColourIndex);
   show_lines({"Use slider bar to set saturation"});
   start_sliders(1, 0.95f, kBlankSlider);
   for (;;) {
@@ -632,7 +632,7 @@ void colour_waterworld(const int32_t& n1_in, const int32_t& n2_in, const int32_t
     put(i, 0.0f, g - f, f);
   }
 
-  for (int i = m1 + 1; i <= 126; ++i) put(i, 0.0f, env(i) / 2.0f, env(i) / 2.0f);
+  for (int i = m1 + 1; i < kLastCell; ++i) put(i, 0.0f, env(i) / 2.0f, env(i) / 2.0f);
   set_grey(red, green, blue, kLastCell, kFull);
   load(red, green, blue);
 }
