@@ -6,8 +6,8 @@
 #include <system_error>
 
 #include "driver/dialogue.h"
-#include "textio/listread.h"
 #include "driver/records.h"
+#include "textio/listread.h"
 #include "textio/stop.h"
 #include "textio/strings.h"
 

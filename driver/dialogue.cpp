@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -50,15 +51,42 @@ void put_message_line(int offset, std::string_view text) {
   set_message_line(gen.message_lines + offset, text);
 }
 
+void reset_message_lines(int count) {
+  gen.message_lines = std::clamp(count, 0, kMessageLines);
+}
+
 namespace {
+
 int32_t line_count(int nlines) {
   return std::clamp(nlines, 0, kMessageLines);
 }
+
+// Writes the lines below the lines in use and returns how many lines to show.
+int lines_below(std::initializer_list<std::string_view> lines) {
+  int offset = 0;
+  for (std::string_view line : lines) put_message_line(++offset, line);
+  return gen.message_lines + offset;
+}
+
 }  // namespace
 
 void show_label(int nlines) {
   const int32_t n = line_count(nlines);
   tolpixlabeldisplay(&gen.message_text[0][0], kLineLength, n);
+}
+
+void show_label_below(std::initializer_list<std::string_view> lines) {
+  show_label(lines_below(lines));
+}
+
+void add_label_line(std::string_view text) {
+  push_message_line(text);
+  show_label(gen.message_lines);
+}
+
+void read_mark(std::string_view text, int32_t& x, int32_t& y) {
+  show_label_below({text});
+  tolpixreadpointer(x, y);
 }
 
 void ask(int nlines, Answer& reply) {
@@ -69,6 +97,14 @@ void ask(int nlines, Answer& reply) {
 void ask_name(int nlines, char* name, int length) {
   const int32_t n = line_count(nlines);
   tolpixioboxdisplay(&gen.message_text[0][0], kLineLength, name, length, n);
+}
+
+void ask_below(std::initializer_list<std::string_view> lines, Answer& reply) {
+  ask(lines_below(lines), reply);
+}
+
+void ask_name_below(std::initializer_list<std::string_view> lines, char* name, int length) {
+  ask_name(lines_below(lines), name, length);
 }
 
 // ---- Answer parsing ----
@@ -82,9 +118,8 @@ void extract_values(int n, Answer& answer, std::array<T, 6>& out, const char* ki
   n = std::clamp(n, 1, 6);
   while (true) {
     if (parse(n, answer.view(), out.data())) return;
-    put_message_line(1, "Typing error, re-type " + fmt_i(n, 1) + kind);
     answer.clear();
-    ask(gen.message_lines + 1, answer);
+    ask_below({"Typing error, re-type " + fmt_i(n, 1) + kind}, answer);
     if (answer.is_default()) {
       out.fill(T{});
       return;
@@ -116,9 +151,9 @@ void check_file(char* name, int length) {
   while (true) {
     bool exists = file_exists(field_text(std::span<const char>(name, length)));
     if ((gen.must_exist == 1) == exists) return;
-    put_message_line(1, gen.must_exist == 1 ? "File cannot be found, please retype it :"
-                                            : "File already present please re-type :");
-    ask_name(gen.message_lines + 1, name, length);
+    ask_name_below({gen.must_exist == 1 ? "File cannot be found, please retype it :"
+                                        : "File already present please re-type :"},
+                   name, length);
   }
 }
 
@@ -220,6 +255,37 @@ void show_menu(std::initializer_list<std::string_view> items) {
   tolpixmenuinit(&menu_items[0][0], kMenuItemLength, n);
 }
 
+int menu_choice(std::initializer_list<std::string_view> items,
+                std::initializer_list<int32_t> also) {
+  show_menu(items);
+  const int count = std::min(static_cast<int>(items.size()), kMaxMenuItems);
+  for (;;) {
+    int32_t job = kJobNone;
+    tolpixwait(job);
+    if ((job >= 1 && job <= count) || std::find(also.begin(), also.end(), job) != also.end())
+      return job;
+  }
+}
+
+// ---- Sliders ----
+
+void start_sliders(int count, float pos1, float pos2) {
+  tolpixsliderinit(count, pos1, pos2);
+  tolpixcolourbarinit();
+}
+
+void hide_sliders() {
+  tolpixcolourbarhide();
+  tolpixsliderhide();
+}
+
+float slider_percent() {
+  float p = 0.0f;
+  tolpixsliderread(p);
+  if (std::isnan(p)) return 0.0f;
+  return std::clamp(p, 0.0f, 100.0f);
+}
+
 // ---- Tools of the main menu ----
 
 void draw_string() {
@@ -240,9 +306,8 @@ void draw_string() {
       for (int i = 0; i < count; ++i)
         set_field(page[i], field_text(std::span<const char>(names[first + i], kFontNameLength)));
       tolpixmenuinit(&page[0][0], kMenuItemLength, count);
-      gen.message_lines = 1;
-      set_message_line(2, "Click in main window to continue list");
-      show_label(2);
+      reset_message_lines();
+      show_label_below({"Click in main window to continue list"});
       int job = wait_job(0);
       if (job == kJobPointer || job > count) {
         first += kPage;
@@ -255,10 +320,10 @@ void draw_string() {
       gen.status = ierr;
       tolpixlabelhide();
       if (gen.status == 0) break;
-      set_message_line(2, field_text(std::span<const char>(names[font - 1], kFontNameLength)));
-      set_message_line(3, "Font type not available, type cr to continue");
       Answer reply;
-      ask(3, reply);
+      ask_below({field_text(std::span<const char>(names[font - 1], kFontNameLength)),
+                 "Font type not available, type cr to continue"},
+                reply);
       first = 0;
     }
   } else if (choice != 1) {
@@ -266,27 +331,22 @@ void draw_string() {
     return;
   }
   tolpixmenuhide();
-  gen.message_lines = 1;
-  set_message_line(2, "Mark cursor position for start of string with left mouse button");
-  show_label(2);
+  reset_message_lines();
   int32_t x = 0, y = 0;
-  tolpixreadpointer(x, y);
+  read_mark("Mark cursor position for start of string with left mouse button", x, y);
   tolpixlabelhide();
-  set_message_line(2, "Type in text string");
   Answer text;
-  ask(2, text);
+  ask_below({"Type in text string"}, text);
   tolpixdrawtext(x, y, text.text, kLineLength);
 }
 
 void hide_widgets() {
   tolpixmenuhide();
   tolpixsliderhide();
-  put_message_line(1, "Type ctrl/m to restore menu");
-  put_message_line(2, "Type ctrl/l to restore label");
-  put_message_line(3, "Type ctrl/s to restore slider");
-  put_message_line(4, "Type any key to acknowledge and continue");
   Answer reply;
-  ask(gen.message_lines + 4, reply);
+  ask_below({"Type ctrl/m to restore menu", "Type ctrl/l to restore label",
+             "Type ctrl/s to restore slider", "Type any key to acknowledge and continue"},
+            reply);
 }
 
 void modify_zoom() {
@@ -296,12 +356,11 @@ void modify_zoom() {
     int choice = wait_job(1);
     if (choice == 1) {
       tolpixmenuhide();
-      gen.message_lines = 1;
-      put_message_line(1, "Type size in x and y in pixels, zoom factors in x and y");
+      reset_message_lines();
       while (true) {
         Answer reply;
-        ask(gen.message_lines + 1, reply);
-        gen.message_lines = 1;
+        ask_below({"Type size in x and y in pixels, zoom factors in x and y"}, reply);
+        reset_message_lines();
         Ints6 v{};
         extract_integers(4, reply, v);
         int32_t ierr = 0;
@@ -309,22 +368,20 @@ void modify_zoom() {
         gen.status = ierr;
         if (ierr == 0) return;
         // The question is repeated below the line that says why.
-        gen.message_lines = 1;
+        reset_message_lines();
         push_message_line("Insufficient resources for this zoom size");
-        put_message_line(1, "Type size in x and y in pixels, zoom factors in x and y");
       }
     } else if (choice == 2) {
       const int sw = std::max(gen.shown_width, 1), sh = std::max(gen.shown_height, 1);
       const int f = std::min(gen.screen_width / sw, gen.screen_height / sh);
-      gen.message_lines = 1;
+      reset_message_lines();
       if (f > 1) {
         tolpixmenuhide();
-        push_message_line("Wait for zoom window to be computed...");
-        show_label(gen.message_lines);
+        add_label_line("Wait for zoom window to be computed...");
         int32_t ierr = 0;
         tolpixchangezoom(f, f, f * gen.shown_width, f * gen.shown_height, ierr);
         gen.status = ierr;
-        gen.message_lines = 1;
+        reset_message_lines();
         if (ierr == 0) {
           tolpixzoominit();
           tolpixlabelhide();
@@ -335,7 +392,7 @@ void modify_zoom() {
         push_message_line("Image too large to zoom");
       }
       show_label(gen.message_lines);
-      gen.message_lines = 1;
+      reset_message_lines();
     } else if (choice == 3) {
       tolpixmenuhide();
       tolpixzoomhide();

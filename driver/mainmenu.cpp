@@ -69,8 +69,7 @@ void show_main_menu() {
 void option_not_available() {
   tolpixmenuhide();
   tolpixlabelhide();
-  put_message_line(1, "Option not available");
-  show_label(gen.message_lines + 1);
+  show_label_below({"Option not available"});
   keep_label = true;
 }
 
@@ -79,8 +78,7 @@ void option_not_available() {
 bool map_ready() {
   if (reopen_map()) return true;
   tolpixmenuhide();
-  put_message_line(1, "The displayed map file cannot be opened again");
-  show_label(gen.message_lines + 1);
+  show_label_below({"The displayed map file cannot be opened again"});
   return false;
 }
 
@@ -102,10 +100,10 @@ void change_cursor() {
   tolpixchangecursor(cursor);
   tolpixmenuhide();
   if (current_cursor >= 1 && current_cursor <= 3) {
-    put_message_line(1, "If the cursor bit pattern is correct, type ... <cr>");
-    put_message_line(2, "To reverse cursor bit pattern type ............  1");
     Answer reply;
-    ask(gen.message_lines + 2, reply);
+    ask_below({"If the cursor bit pattern is correct, type ... <cr>",
+               "To reverse cursor bit pattern type ............  1"},
+              reply);
     if (!reply.view().empty()) {
       cursor = -current_cursor;
       tolpixchangecursor(cursor);
@@ -129,9 +127,8 @@ bool another_map(StartStep& step) {
       gen.new_display = 1;
       return true;
     case 2: {
-      gen.message_lines = 1;
-      push_message_line("Wait for map re-positioning...");
-      show_label(gen.message_lines);
+      reset_message_lines();
+      add_label_line("Wait for map re-positioning...");
       int32_t status = 0;
       tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, status);
       gen.status = status;
@@ -172,7 +169,7 @@ void main_menu() {
   while (true) {
     if (show) {
       if (reset_lines && !keep_label) {
-        gen.message_lines = 1;
+        reset_message_lines();
         show_label(1);
       }
       keep_label = false;
@@ -274,7 +271,7 @@ void main_menu() {
         if (tools.ctffit == nullptr) {
           datafile.corner_counter = 0;
         } else if (datafile.corner_counter >= 1) {
-          gen.message_lines = 0;
+          reset_message_lines(0);
           close_map();
           startup(StartStep::Corners);
         }

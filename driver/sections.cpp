@@ -48,13 +48,6 @@ int compression_factor() {
   return std::max(gen.compression, 1);
 }
 
-// Shows message lines 1..message_lines + 1 with `text` in the last one, without
-// counting it in use.
-void show_label_with(std::string_view text) {
-  put_message_line(1, text);
-  show_label(gen.message_lines + 1);
-}
-
 // ---- Choice of presentation ----
 
 // The automatic row layout: sections of shown_width x shown_height five pixels
@@ -89,13 +82,9 @@ void fit_auto_layout(Presentation& p) {
 // Asks for a new first and last section in the entry box below `lines`, until they
 // name sections of the map in order and the last one is at least `lowest_last`.
 void ask_section_range(std::initializer_list<std::string_view> lines, int lowest_last) {
-  const int n = gen.message_lines;
   for (;;) {
-    int offset = 0;
-    for (std::string_view line : lines) put_message_line(++offset, line);
     Answer reply;
-    ask(n + offset, reply);
-    gen.message_lines = n;
+    ask_below(lines, reply);
     Ints6 v{gen.first_z, gen.last_z, 0, 0, 0, 0};
     extract_integers(2, reply, v);
     if (v[1] < lowest_last) continue;
@@ -116,18 +105,15 @@ void ask_section_range(std::initializer_list<std::string_view> lines, int lowest
 bool semi_auto_layout(Presentation& p) {
   tolpixmenuhide();
   gen.multi_layout = 1;
-  const int n = gen.message_lines;
   Ints6 v{gen.ref_centre_x, gen.ref_centre_y, gen.step_x, gen.step_y, 0, 0};
   while (v[4] < 1) {
-    put_message_line(
-        1, " number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) + fmt_i(gen.nz, 5));
-    put_message_line(2, " max screen width, height =" + fmt_i(gen.screen_width, 5) +
-                            fmt_i(gen.screen_height, 5));
-    put_message_line(3, " type x and y coordinates for the centre of section 1");
-    put_message_line(4, " increments in x and y, and the number of sections per line");
     Answer reply;
-    ask(n + 4, reply);
-    gen.message_lines = n;
+    ask_below(
+        {" number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) + fmt_i(gen.nz, 5),
+         " max screen width, height =" + fmt_i(gen.screen_width, 5) + fmt_i(gen.screen_height, 5),
+         " type x and y coordinates for the centre of section 1",
+         " increments in x and y, and the number of sections per line"},
+        reply);
     extract_integers(5, reply, v);
   }
   gen.ref_centre_x = v[0];
@@ -152,7 +138,7 @@ bool semi_auto_layout(Presentation& p) {
   }
   if (fault.empty()) return true;
   gen.multi_layout = 0;
-  show_label_with(fault);
+  show_label_below({fault});
   return false;
 }
 
@@ -224,12 +210,11 @@ void ask_centre(int section) {
   Answer reply;
   const bool have_answer = replay_answer(reply);
   if (!have_answer && datafile.click_mode != 1) {
-    put_message_line(1, " section " + fmt_i(section, 4) + " enter center of image:");
-    put_message_line(2, " (\"/\" or \"<cr>\" = auto center) ");
-    put_message_line(3, " (\"0,0\" = cursor positioning)");
-    ask(gen.message_lines + 3, reply);
+    ask_below({" section " + fmt_i(section, 4) + " enter center of image:",
+               " (\"/\" or \"<cr>\" = auto center) ", " (\"0,0\" = cursor positioning)"},
+              reply);
   }
-  gen.message_lines = 1;
+  reset_message_lines();
   record_line(std::string_view(reply.text, kLineLength));
 
   if (reply.is_default()) {
@@ -244,9 +229,8 @@ void ask_centre(int section) {
     gen.centre_y = v[1];
     return;
   }
-  show_label_with("Mark cursor position bottom left corner");
   int32_t px = 0, py = 0;
-  tolpixreadpointer(px, py);
+  read_mark("Mark cursor position bottom left corner", px, py);
   tolpixlabelhide();
   gen.centre_x = saturate(int64_t{gen.shown_width / 2} + px);
   gen.centre_y = saturate(int64_t{gen.shown_height / 2} + py);
@@ -354,10 +338,8 @@ int scroll_image(float percent) {
 void scroll_sections() {
   const int base = gen.message_lines;
   for (;;) {
-    gen.message_lines = base;
-    push_message_line("Pan/zoom disabled for scrolling");
-    show_label(gen.message_lines);
-    gen.message_lines = base;
+    reset_message_lines(base);
+    show_label_below({"Pan/zoom disabled for scrolling"});
     show_menu(
         {"Scroll through sections", "Change colour table", "Read another map", "Quit Tolsvik"});
     switch (wait_job(1)) {
@@ -413,10 +395,8 @@ void play_movie() {
   bool show_controls = true;
   for (;;) {
     if (show_controls) {
-      gen.message_lines = base;
-      push_message_line("Use slider bar to set delay : range 0 - 1 seconds");
-      show_label(gen.message_lines);
-      gen.message_lines = base;
+      reset_message_lines(base);
+      show_label_below({"Use slider bar to set delay : range 0 - 1 seconds"});
       tolpixsliderinit(1, value / 100.0f, 0.0f);
       show_controls = false;
     }
@@ -548,7 +528,7 @@ void imread() {
   if (!p.draw) return;
 
   if (!limits_readable()) {
-    show_label_with("Map dimensions too large for program");
+    show_label_below({"Map dimensions too large for program"});
     return;
   }
   const bool stored = gen.display_count != 1;
@@ -556,7 +536,7 @@ void imread() {
   // ever place it.
   if (!stored && (!raster_fits() || gen.shown_width > gen.raster_width ||
                   gen.shown_height > gen.raster_height)) {
-    show_label_with("Map too large for adding, re-specify");
+    show_label_below({"Map too large for adding, re-specify"});
     return;
   }
 
@@ -619,7 +599,7 @@ void imread() {
     // Only the images read can be shown.
     if (stored) gen.display_count = gen.display_count > 0 ? stored_images : -stored_images;
   }
-  gen.message_lines = base;
+  reset_message_lines(base);
   show_warnings(warnings);
 
   if (gen.display_count > 1) {

@@ -8,15 +8,15 @@
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
 #include "driver/dialogue.h"
-#include "textio/format.h"
 #include "driver/mainmenu.h"
 #include "driver/records.h"
 #include "driver/sections.h"
 #include "driver/startmenu.h"
-#include "textio/stop.h"
-#include "textio/strings.h"
 #include "driver/transform.h"
 #include "mapfile/mapfile.h"
+#include "textio/format.h"
+#include "textio/stop.h"
+#include "textio/strings.h"
 #include "tools/area/colour_table.h"
 
 TrackingOrigin tracking_origin;
@@ -69,14 +69,14 @@ std::string numbers_line(const int32_t* v, int n) {
 void ask_file_name() {
   tolpixmenuhide();
   std::memset(latref.map_file, ' ', kFileNameLength);
-  gen.message_lines = 1;
+  reset_message_lines();
   set_message_line(1, kTitleLine);
   set_message_line(2, kVersionLine);
   int n = 2;  // the title lines above the question
   if (gen.defaults_unit != 0) {
     std::string name;
     if (!replay_line(name)) {
-      gen.message_lines = n;
+      reset_message_lines(n);
       replay_failed();
       n = gen.message_lines;
     } else {
@@ -92,9 +92,9 @@ void ask_file_name() {
                      gen.defaults_unit == 11 ? "Input filename ..." : "Type in file name ...");
     ask_name(n + 1, latref.map_file, kFileNameLength);
     gen.must_exist = 1;
-    gen.message_lines = n;
+    reset_message_lines(n);
     check_file(latref.map_file, kFileNameLength);
-    gen.message_lines = 1;
+    reset_message_lines();
   }
   record_line(map_file_name());
 }
@@ -135,10 +135,8 @@ void read_header() {
     if (gen.defaults_unit == 5) {
       print_line("Map dimensions too large for program");
     } else {
-      put_message_line(1, "Map dimensions too large for program");
-      put_message_line(2, "Type any key to exit");
       Answer reply;
-      ask(gen.message_lines + 2, reply);
+      ask_below({"Map dimensions too large for program", "Type any key to exit"}, reply);
     }
     close_map();
     fatal_stop();
@@ -151,7 +149,6 @@ void read_header() {
 void ask_image_limits(Limits& L, bool first_pass) {
   const bool stack = gen.nz > 1;
   const int count = stack ? 6 : 4;
-  const int n = gen.message_lines;
   const std::string sizes =
       stack ? " number of points (x,y,z)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5) + fmt_i(gen.nz, 5)
             : " number of points (x,y)=" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5);
@@ -165,13 +162,13 @@ void ask_image_limits(Limits& L, bool first_pass) {
     if (replay_integers(count, recorded)) {
       std::copy(recorded, recorded + count, v.begin());
       if (gen.defaults_unit == 11) {
-        put_message_line(1, sizes);
-        put_message_line(2, stack ? " Default limits (xmin,max,ymin,max,zmin,max)"
-                                  : " Default limits (xmin,max,ymin,max)");
-        put_message_line(3, " Type new limits or <cr> to use defaults :");
         Answer reply;
         reply.set(default_text(recorded, count));
-        ask(n + 3, reply);
+        ask_below({sizes,
+                   stack ? " Default limits (xmin,max,ymin,max,zmin,max)"
+                         : " Default limits (xmin,max,ymin,max)",
+                   " Type new limits or <cr> to use defaults :"},
+                  reply);
         extract_integers(count, reply, v);
       }
       take(v);
@@ -182,12 +179,12 @@ void ask_image_limits(Limits& L, bool first_pass) {
   // A click-mode image skips the question on the first pass only: when the limits
   // must be asked again, they are asked.
   if (!stack && datafile.click_mode == 1 && first_pass) return;
-  put_message_line(1, sizes);
-  put_message_line(2, stack ? " $enter limits (xmin,max,ymin,max,zmin,max)"
-                            : " $enter limits (xmin,max,ymin,max)");
-  put_message_line(3, " [ (0,0) is lower-left corner ] :");
   Answer reply;
-  ask(gen.message_lines + 3, reply);
+  ask_below(
+      {sizes,
+       stack ? " $enter limits (xmin,max,ymin,max,zmin,max)" : " $enter limits (xmin,max,ymin,max)",
+       " [ (0,0) is lower-left corner ] :"},
+      reply);
   if (reply.is_default()) {
     L.hi[2] = gen.nz - 1;
     return;
@@ -215,7 +212,6 @@ void clamp_limits(Limits& L) {
 
 // Asks the half numbers of a transform into shown_width, shown_height.
 void ask_half_numbers(bool first_pass) {
-  const int n = gen.message_lines;
   const std::string sizes = " number of points (x,y) =" + fmt_i(gen.nx, 5) + fmt_i(gen.ny, 5);
   if (gen.defaults_unit != 0) {
     int32_t recorded[2] = {0, 0};
@@ -224,14 +220,12 @@ void ask_half_numbers(bool first_pass) {
       if (gen.defaults_unit == 11) {
         // The recorded pair is stored as typed + 1; the typed values are offered, so that
         // accepting them shows the same area again.
-        put_message_line(1, sizes);
-        put_message_line(2, "Modify half number in x, half number in y  :");
         Answer reply;
         if (recorded[0] != 0 || recorded[1] != 0) {
           int32_t typed[2] = {recorded[0] - 1, recorded[1] - 1};
           reply.set(default_text(typed, 2));
         }
-        ask(n + 2, reply);
+        ask_below({sizes, "Modify half number in x, half number in y  :"}, reply);
         if (!reply.is_default()) {
           Ints6 v{};
           extract_integers(2, reply, v);
@@ -243,10 +237,8 @@ void ask_half_numbers(bool first_pass) {
     replay_failed();
   }
   if (datafile.corner_counter != 0 && first_pass) return;
-  put_message_line(1, sizes);
-  put_message_line(2, "$ enter half number in x, half number in y  :");
   Answer reply;
-  ask(gen.message_lines + 2, reply);
+  ask_below({sizes, "$ enter half number in x, half number in y  :"}, reply);
   if (reply.is_default()) return;
   Ints6 v{};
   extract_integers(2, reply, v);
@@ -290,7 +282,7 @@ void ask_limits(Limits& L, bool first_pass) {
 // ---- Step 7: compression ----
 
 void ask_compression() {
-  gen.message_lines = 1;
+  reset_message_lines();
   gen.compression = 1;
   if (gen.is_image != 1) return;
   Ints6 v{1};
@@ -307,7 +299,7 @@ void ask_compression() {
       }
     } else {
       replay_failed();
-      gen.message_lines = 1;
+      reset_message_lines();
     }
   }
   if (gen.defaults_unit == 0 && datafile.click_mode == 0) {
@@ -376,17 +368,16 @@ void ask_density() {
       if (replay_reals(2, recorded)) {
         Reals6 v{recorded[0], recorded[1]};
         if (gen.defaults_unit == 11) {
-          const int n = gen.message_lines;
-          put_message_line(1, " file min,max density limits = " + fmt_g(gen.amin, 12, 4) +
-                                  fmt_g(gen.amax, 12, 4));
-          put_message_line(2, "Modify default values :");
           Answer reply;
           reply.set(default_text(recorded, 2));
-          ask(n + 2, reply);
+          ask_below(
+              {" file min,max density limits = " + fmt_g(gen.amin, 12, 4) + fmt_g(gen.amax, 12, 4),
+               "Modify default values :"},
+              reply);
           extract_reals(2, reply, v);
         }
         low = v[0], high = v[1];
-        gen.message_lines = 1;
+        reset_message_lines();
         if (low > high) replay_failed();
       } else {
         replay_failed();
@@ -410,13 +401,12 @@ void ask_density() {
         dhigh = 1000;
         prompt = " type density limits (\"<cr>\"= min, 1000):";
       }
-      const int n = gen.message_lines;
-      put_message_line(1, " current min,max density limits = " + fmt_g(gen.amin, 12, 4) +
-                              fmt_g(gen.amax, 12, 4));
-      put_message_line(2, prompt);
       Answer reply;
-      ask(n + 2, reply);
-      gen.message_lines = 1;
+      ask_below(
+          {" current min,max density limits = " + fmt_g(gen.amin, 12, 4) + fmt_g(gen.amax, 12, 4),
+           prompt},
+          reply);
+      reset_message_lines();
       if (reply.is_default()) {
         low = dlow;
         high = std::min(dhigh, gen.amax);
@@ -512,7 +502,7 @@ void startup(StartStep from) {
       case StartStep::Corners:
         // The title heads the label of a map chosen from the start menu too.
         set_message_line(1, kTitleLine);
-        if (gen.message_lines < 1) gen.message_lines = 1;
+        reset_message_lines(std::max(gen.message_lines, 1));
         if (start_menu(step == StartStep::Corners) == StartChoice::Other) {
           step = StartStep::FileName;
           continue;

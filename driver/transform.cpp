@@ -28,10 +28,8 @@ void ask_display_choice() {
   const bool have_answer = replay_answer(reply);
   if (have_answer && !reply.view().empty()) ovly.amplitude_display = 0;
   if (!have_answer) {
-    put_message_line(1, " Enter display choice :");
-    put_message_line(2, " (\"<cr>\" = amplitudes)");
-    put_message_line(3, " (\" 1  \" = intensities)");
-    ask(gen.message_lines + 3, reply);
+    ask_below({" Enter display choice :", " (\"<cr>\" = amplitudes)", " (\" 1  \" = intensities)"},
+              reply);
     if (reply.text[0] != ' ') ovly.amplitude_display = 0;
   }
   record_line(std::string_view(reply.text, kLineLength));
@@ -86,7 +84,7 @@ void fftread() {
   gen.centre_x = gen.raster_width / 2;
   gen.centre_y = gen.raster_height / 2;
   record_line("");
-  gen.message_lines = 1;
+  reset_message_lines();
 
   gen.scale = kTopColourLevel / (gen.amax - gen.amin);
   const int h_max = gen.shown_width - 1;
@@ -100,9 +98,8 @@ void fftread() {
   show_wait_lines();
   if (!raster_fits()) {
     tolpixlabelhide();
-    gen.message_lines = base;
-    push_message_line("Map dimensions too large for program");
-    show_label(gen.message_lines);
+    reset_message_lines(base);
+    add_label_line("Map dimensions too large for program");
     return;
   }
   if (gen.new_display == 1)
@@ -120,7 +117,7 @@ void fftread() {
   tolpixdrawimage(gen.raster_width, gen.raster_height, gen.image_number, map.raster, gen.status);
   tolpixlabelhide();
   warnings[0] = draw_warning(gen.status);
-  gen.message_lines = base;
+  reset_message_lines(base);
   show_warnings(warnings);
 
   centre_view();

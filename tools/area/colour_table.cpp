@@ -19,6 +19,7 @@
 #include "textio/format.h"
 #include "textio/listread.h"
 #include "textio/stop.h"
+#include "textio/strings.h"
 #include "textio/textfile.h"
 
 LktbleRecord lktble;
@@ -90,43 +91,10 @@ void grey_ramp() {
     set_grey(lktble.red, lktble.green, lktble.blue, i, component(static_cast<float>(i) * kS));
 }
 
-// The position of the slider that moved, as a percentage.
-float slider_percent() {
-  float p = 0.0f;
-  tolpixsliderread(p);
-  if (std::isnan(p)) return 0.0f;
-  return std::clamp(p, 0.0f, 100.0f);
-}
-
 // The background slider: cell 0 grey at p percent of full brightness.
 void set_background(float p) {
   set_grey(lktble.red, lktble.green, lktble.blue, 0, component(p * 65535.0f * 0.01f));
   load_current();
-}
-
-// Shows the given lines below the lines in use in the label.
-void show_lines(std::initializer_list<std::string_view> lines) {
-  int offset = 0;
-  for (std::string_view line : lines) put_message_line(++offset, line);
-  show_label(gen.message_lines + offset);
-}
-
-void start_sliders(int count, float pos1, float pos2) {
-  tolpixsliderinit(count, pos1, pos2);
-  tolpixcolourbarinit();
-}
-
-void hide_sliders() {
-  tolpixcolourbarhide();
-  tolpixsliderhide();
-}
-
-// Waits for a pick from a menu of `items` entries.
-int choose(int items) {
-  for (;;) {
-    int job = wait_job(1);
-    if (job <= items) return job;
-  }
 }
 
 // The slider loop of the schemes that end on any job but a slider move: slider 1 is
@@ -158,7 +126,7 @@ void black_white() {
   const float amin = gen.amin;
   const float amax = gen.amax;
   auto show_help = [&] {
-    show_lines(
+    show_label_below(
         {"min, max, mean =" + fmt_g(amin, 15, 7) + fmt_g(amax, 15, 7) + fmt_g(gen.dmean, 15, 7),
          "Use left and right sliders to set lower and upper thresholds"});
   };
@@ -202,7 +170,7 @@ void black_white() {
     } else if (job == kJobPointer) {
       tolpixlabelhide();
       hide_sliders();
-      show_lines({"min, max =" + fmt_f(lo, 10, 0) + fmt_f(hi, 10, 0)});
+      show_label_below({"min, max =" + fmt_f(lo, 10, 0) + fmt_f(hi, 10, 0)});
       show_menu({"Re-scale to these thresholds", "Return main menu"});
       int answer = wait_job(0);
       if (answer == 1) {
@@ -233,8 +201,7 @@ void white_black() {
 // ---- 3. Monochrome ----
 
 void monochrome() {
-  show_menu({"Red", "Green", "Blue", "Yellow", "Magenta", "Cyan", "Return main menu"});
-  int pick = choose(7);
+  int pick = menu_choice({"Red", "Green", "Blue", "Yellow", "Magenta", "Cyan", "Return main menu"});
   if (pick == 7) return;
   static constexpr float kFactors[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1},
                                            {1, 1, 0}, {1, 0, 1}, {0, 1, 1}};
@@ -247,7 +214,7 @@ void monochrome() {
              component(v * f[2]));
   }
   load_current();
-  show_lines({"Use slider to set background"});
+  show_label_below({"Use slider to set background"});
   start_sliders(1, 0.0f, kBlankSlider);
   slider_loop_until_other(false, [](float) {});
 }
@@ -255,8 +222,7 @@ void monochrome() {
 // ---- 4. Metallic ----
 
 void metallic() {
-  show_menu({"Gold", "Silver", "Bronze", "Return main menu"});
-  int pick = choose(4);
+  int pick = menu_choice({"Gold", "Silver", "Bronze", "Return main menu"});
   if (pick == 4) return;
   static constexpr float kFactors[3][3] = {
       {1.0f, 0.7f, 0.1f}, {0.6f, 0.6f, 0.7f}, {0.8f, 0.4f, 0.2f}};
@@ -278,7 +244,7 @@ void metallic() {
     load_current();
   };
   build(2.0f);
-  show_lines({"Use left/right sliders to set background/brightness"});
+  show_label_below({"Use left/right sliders to set background/brightness"});
   start_sliders(2, 0.0f, 0.5f);
   slider_loop_until_other(true, [&](float p) { build(p * 0.04f); });
 }
@@ -305,7 +271,7 @@ void magicworld() {
   int32_t a = 25, b = 25, c = 25, d = 25, e = 26;
   black_background();
   colour_magicworld(a, b, c, d, e, t.red, t.green, t.blue);
-  show_lines({"Use left and right sliders to set background and brightness"});
+  show_label_below({"Use left and right sliders to set background and brightness"});
   start_sliders(2, 0.0f, 0.5f);
   slider_loop_until_other(true, [&](float p) {
     e = std::max(nearest((std::exp(p * 0.0039999997f) - 1.0f) * kN), 1);
@@ -324,7 +290,7 @@ void waterworld() {
   int32_t n1 = 42, n2 = 42, n3 = 43;
   black_background();
   colour_waterworld(n1, n2, n3, t.red, t.green, t.blue);
-  show_lines({"Use left and right sliders to set background and brightness"});
+  show_label_below({"Use left and right sliders to set background and brightness"});
   start_sliders(2, 0.0f, 0.5f);
   slider_loop_until_other(true, [&](float p) {
     n3 = nearest((p * 0.01f * 0.33333f + 0.166667f) * kN);
@@ -338,7 +304,7 @@ void waterworld() {
 
 void dreamworld() {
   auto& t = lktble;
-  show_lines({"Use left / right sliders to set background / number of cycles"});
+  show_label_below({"Use left / right sliders to set background / number of cycles"});
   float s = 0.08f / kN;
   black_background();
   colour_dreamworld(s, kN, t.red, t.green, t.blue);
@@ -360,8 +326,7 @@ void dreamworld() {
 // ---- 9. Complementary ----
 
 void complementary() {
-  show_menu({"Red/green", "Blue/orange", "Return main menu"});
-  int pick = choose(3);
+  int pick = menu_choice({"Red/green", "Blue/orange", "Return main menu"});
   if (pick == 3) return;
   auto& t = lktble;
   // Cells below the threshold t take the first colour, cells from t on the second.
@@ -389,7 +354,7 @@ void complementary() {
     load_current();
   };
   black_background();
-  show_lines({"Move slider to increase background threshold"});
+  show_label_below({"Move slider to increase background threshold"});
   build(nearest(kN * 0.5f));
   start_sliders(1, 0.5f, kBlankSlider);
   for (;;) {
@@ -406,8 +371,7 @@ void complementary() {
 // ---- 10. Saturation ----
 
 void saturation() {
-  show_menu({"Background black/white", "Background white/black", "Return main menu"});
-  int pick = choose(3);
+  int pick = menu_choice({"Background black/white", "Background white/black", "Return main menu"});
   if (pick == 3) return;
   auto& t = lktble;
   const int32_t orange_red = component(kN * kS);
@@ -426,7 +390,7 @@ void saturation() {
   };
   black_background();
   build(kTopColourIndex);
-  show_lines({"Use slider bar to set saturation"});
+  show_label_below({"Use slider bar to set saturation"});
   start_sliders(1, 0.95f, kBlankSlider);
   for (;;) {
     int job = wait_job(0);
@@ -458,21 +422,12 @@ bool read_record(const std::string& line, int cell) {
 bool read_from_file() {
   char name[kFileNameLength];
   std::fill(std::begin(name), std::end(name), ' ');
-  put_message_line(1, "Colour table file name ...");
-  ask_name(gen.message_lines + 1, name, kFileNameLength);
-
-  auto trimmed = [&name] {
-    std::string_view text(name, kFileNameLength);
-    text = text.substr(0, std::min(text.find('\0'), text.size()));
-    size_t last = text.find_last_not_of(' ');
-    return std::string(last == std::string_view::npos ? std::string_view()
-                                                      : text.substr(0, last + 1));
-  };
-  if (trimmed().empty()) return false;
+  ask_name_below({"Colour table file name ..."}, name, kFileNameLength);
+  if (field_text(name).empty()) return false;
 
   gen.must_exist = 1;
   check_file(name, kFileNameLength);
-  std::string path = trimmed();
+  const std::string path(field_text(name));
 
   TextReader in(path);
   if (!in.is_open()) {
@@ -651,10 +606,9 @@ void colour_table() {
 
   tolpixmenuhide();
   for (;;) {
-    show_menu({"Black/White", "White/Black", "Monochrome", "Metallic", "Black/blue/violet/white",
-               "Magicworld", "Waterworld", "Dreamworld", "Complementary", "Saturation",
-               "Read from file", "Return main menu"});
-    int pick = choose(12);
+    int pick = menu_choice({"Black/White", "White/Black", "Monochrome", "Metallic",
+                            "Black/blue/violet/white", "Magicworld", "Waterworld", "Dreamworld",
+                            "Complementary", "Saturation", "Read from file", "Return main menu"});
     switch (pick) {
       case 1:
         black_white();
