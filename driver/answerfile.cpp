@@ -134,3 +134,8 @@ void answers_finish() {
   gen.defaults_unit = 0;
   gen.new_display = 0;
 }
+
+void answers_reset() {
+  gen.record_answers = 1;  // answers_finish closes whatever is open
+  answers_finish();
+}

@@ -32,3 +32,5 @@ void record_line(std::string_view text);
 // End of start-up: closes the recording and moves "Tolsvik.tmp" over the answer file,
 // closes the defaults unit and ends both mechanisms.
 void answers_finish();
+// The same for a fresh run: whatever is open is closed.
+void answers_reset();

@@ -11,6 +11,9 @@
 #include "mapfile/mapfile.h"
 #include "tools/area/colour_table.h"
 
+TrackingOrigin tracking_origin;
+int current_cursor = 0;
+
 namespace {
 
 bool tracking = false;
@@ -161,6 +164,8 @@ void run_tool(void (*tool)()) {
 void main_menu_reset() {
   tracking = false;
   keep_label = false;
+  tracking_origin = TrackingOrigin{};
+  current_cursor = 0;
 }
 
 void main_menu() {

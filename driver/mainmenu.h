@@ -3,8 +3,15 @@
 
 // Runs the main menu; never returns.
 [[noreturn]] void main_menu();
-// Forgets the menu's own state (tracking off) for a fresh run of the program.
+// Forgets the menu's own state (tracking off, default cursor) for a fresh run.
 void main_menu_reset();
+
+// The pointer-tracking origin, set at the end of every display.
+struct TrackingOrigin {
+  int x = 0, y = 0;
+};
+extern TrackingOrigin tracking_origin;
+extern int current_cursor;  // cursor last chosen in the main menu (0 = default)
 
 // The later tools the main menu dispatches to: a null entry shows "Option not available".
 struct ToolTable {

@@ -117,6 +117,10 @@ struct SplineRecord {
   double gn[kSplinePoints], dn[kSplinePoints], theta[kSplinePoints];
 };
 
+// Clears gen, datafile and the map file name of latref for a fresh run (the large
+// rasters are left alone: every run writes them before reading).
+void records_reset();
+
 extern GenRecord gen;
 extern MapRecord map;
 extern OvlyRecord ovly;

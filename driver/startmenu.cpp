@@ -159,6 +159,10 @@ bool take_diffraction(int item) {
 
 }  // namespace
 
+void start_menu_reset() {
+  std::memset(saved_name, ' ', kLineLength);
+}
+
 StartChoice start_menu(bool corners) {
   if (!read_datafile()) {
     std::memset(datafile.image_name, ' ', kLineLength);

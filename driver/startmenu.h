@@ -10,3 +10,5 @@ enum class StartChoice {
 // "Determine defoci in corners" at once). "Quit" ends the program. Without the file,
 // sets the project defaults and returns Other.
 StartChoice start_menu(bool corners);
+// Forgets the image name kept from the last reading, for a fresh run.
+void start_menu_reset();

@@ -19,9 +19,6 @@
 #include "textio/strings.h"
 #include "tools/area/colour_table.h"
 
-TrackingOrigin tracking_origin;
-int current_cursor = 0;
-
 namespace {
 
 // Longest map line the section and transform displays hold.
@@ -481,15 +478,11 @@ void close_map() {
 
 void reset_program() {
   close_map();
-  gen.record_answers = 1;  // answers_finish closes whatever is open
-  answers_finish();
-  std::memset(&gen, 0, sizeof gen);
-  std::memset(&datafile, 0, sizeof datafile);
-  std::memset(latref.map_file, 0, sizeof latref.map_file);
-  lktble = LktbleRecord{};
-  tracking_origin = TrackingOrigin{};
-  current_cursor = 0;
+  answers_reset();
   main_menu_reset();
+  start_menu_reset();
+  colour_table_reset();
+  records_reset();
 }
 
 void startup(StartStep from) {

@@ -18,21 +18,15 @@ enum class StartStep {
 // Runs start-up from `from` to the end of the display of the chosen map.
 void startup(StartStep from);
 
-// The main menu's pointer-tracking origin, set at the end of every display.
-struct TrackingOrigin {
-  int x = 0, y = 0;
-};
-extern TrackingOrigin tracking_origin;
-extern int current_cursor;  // cursor last chosen in the main menu (0 = default)
-
 // Re-opens the displayed map on stream 1 when a command closed it (true when open).
 bool reopen_map();
 // Closes the displayed map on stream 1 if it is open.
 void close_map();
 
-// Puts the program back into its state at process start: the map closed, the answers
-// closed, the shared records of the driver cleared (a host that runs the program more
-// than once, such as the dialogue tests, calls this between runs).
+// Puts the program back into its state at process start: every module resets its own
+// state (the map closed, the answers closed, the menus' and tools' state and the shared
+// records cleared). A host that runs the program more than once, such as the dialogue
+// tests, calls this between runs.
 void reset_program();
 
 // Title lines of start-up.

@@ -594,6 +594,10 @@ void colour_waterworld(const int32_t& n1_in, const int32_t& n2_in, const int32_t
 
 // ---- The command ----
 
+void colour_table_reset() {
+  lktble = LktbleRecord{};
+}
+
 void colour_table() {
   auto& t = lktble;
   if (t.default_request == 1) {

@@ -20,6 +20,8 @@ extern LktbleRecord lktble;
 // The command (scheme menu), or the silent grey-table installer when
 // lktble.default_request is 1.
 void colour_table();
+// Forgets the table last built, for a fresh run of the program.
+void colour_table_reset();
 
 // Builders of three schemes: fill cells 1..127 of the arrays and load the table.
 // colour_dreamworld: s sets the number of colour cycles, n is the number of cells.
