@@ -20,6 +20,7 @@
 #include <numbers>
 
 #include "display/xstate.h"
+#include "textio/stop.h"
 
 DisplayState ds;
 VectorLists vl;
@@ -223,8 +224,7 @@ void choose_visual() {
   XVisualInfo* found = XGetVisualInfo(ds.display_id, mask, &wanted, &count);
   if (found == nullptr || count == 0) {
     wanted.bits_per_rgb = 6;
-    std::printf("Trying 6 bit colour, may not work.\n");
-    std::fflush(stdout);
+    print_line("Trying 6 bit colour, may not work.");
     found = XGetVisualInfo(ds.display_id, mask, &wanted, &count);
   }
   if (found == nullptr || count == 0) {
@@ -282,8 +282,7 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
   if (width < 0 || height < 0) {
     int want_width = std::abs(width), want_height = std::abs(height);
     if (want_width > screen_width || want_height > screen_height) {
-      std::printf("Requested window size too large\n");
-      std::fflush(stdout);
+      print_line("Requested window size too large");
       return false;
     }
     ds.window_width = want_width;
@@ -343,8 +342,7 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
 int error_trap(Display* display, XErrorEvent* error) {
   ds.icallback_value = 0;
   if (error->error_code == BadAlloc && error->request_code == X_CreatePixmap) {
-    std::printf("error trapped \n");
-    std::fflush(stdout);
+    print_line("error trapped ");
     post_job(999);
     return 0;
   }

@@ -13,10 +13,11 @@
 #include "display/pswriter.h"
 #include "display/tolpix.h"
 #include "display/xstate.h"
-#include "driver/records.h"
+#include "textio/stop.h"
 #include "textio/strings.h"
 
 OperationState ops;
+int32_t locjob;
 
 namespace {
 
@@ -80,8 +81,7 @@ int32_t work_x1[kMaxLines], work_y1[kMaxLines], work_x2[kMaxLines], work_y2[kMax
 
 bool too_many_lines(int n) {
   if (n <= kMaxLines) return false;
-  std::printf("Too many lines for program\n");
-  std::fflush(stdout);
+  print_line("Too many lines for program");
   return true;
 }
 
@@ -202,9 +202,9 @@ void tolpixdrawimage(const int32_t& nx, const int32_t& ny, const int32_t& imap,
   bool stored = false;
   if (nx < 1 || ny < 1 || nx > kMaxPictureSide || ny > kMaxPictureSide || imap < 0 ||
       imap >= kMaxMaps || raster == nullptr) {
-    std::printf(" Picture of %d x %d pixels (number %d) cannot be shown: at most %d x %d\n", nx, ny,
-                imap, kMaxPictureSide, kMaxPictureSide);
-    std::fflush(stdout);
+    print_line(" Picture of " + std::to_string(nx) + " x " + std::to_string(ny) +
+               " pixels (number " + std::to_string(imap) + ") cannot be shown: at most " +
+               std::to_string(kMaxPictureSide) + " x " + std::to_string(kMaxPictureSide));
   } else {
     stored = drawimage(nx, ny, imap, raster, check);
   }
@@ -274,8 +274,7 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
     std::memcpy(reply, typed, m);
     std::memset(reply + m, ' ', reply_length - m);
   } else {
-    std::printf(" Error in tolpixwait, job = \n");
-    std::fflush(stdout);
+    print_line(" Error in tolpixwait, job = ");
   }
   ioboxhide();
 }
@@ -381,8 +380,7 @@ void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t&
   x2 = std::min<long>(x2, area_width - 1);
   y2 = std::min<long>(y2, area_height - 1);
   if (x2 < x1 || y2 < y1) {
-    std::printf(" Nothing to print: the region holds no pixels\n");
-    std::fflush(stdout);
+    print_line(" Nothing to print: the region holds no pixels");
     ierr = 1;
     return;
   }
@@ -392,8 +390,7 @@ void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t&
 
   std::FILE* file = std::fopen("Tolpix.ps", "w");
   if (file == nullptr) {
-    std::printf(" Cannot open Tolpix.ps for writing\n");
-    std::fflush(stdout);
+    print_line(" Cannot open Tolpix.ps for writing");
     ierr = 1;
     return;
   }
@@ -432,8 +429,7 @@ void tolpixreadpointer(int32_t& ix, int32_t& iy) {
   if (job == kJobPointer) {
     tolpixreadmenupointer(ix, iy);
   } else {
-    std::printf(" error in tolpixwait, job = %d\n", job);
-    std::fflush(stdout);
+    print_line(" error in tolpixwait, job = " + std::to_string(job));
   }
 }
 
@@ -467,7 +463,7 @@ void tolpixsetcolourtable(const int32_t& istart, const int32_t& iend, const int3
 }
 
 void tolpixquit() {
-  std::exit(0);
+  fatal_stop();
 }
 
 void tolpixremovebox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2,

@@ -12,6 +12,7 @@
 
 #include "display/tolpix.h"
 #include "display/xstate.h"
+#include "textio/stop.h"
 
 // Static storage: the pages of a buffer cost nothing until a raster touches them.
 unsigned char image_pointer[static_cast<size_t>(kMaxPictureSide) * kMaxPictureSide];
@@ -213,9 +214,8 @@ bool drawimage(int width, int height, int map_number, const int32_t* raster, int
     int n = std::min(50, width - column);
     XImage* back = XGetImage(ds.display_id, pixmap, column, row, n, 1, AllPlanes, ZPixmap);
     if (back == nullptr) {
-      std::printf("XGetImage in screen read back failed\n");
-      std::fflush(stdout);
-      std::exit(0);
+      print_line("XGetImage in screen read back failed");
+      fatal_stop();
     }
     for (int i = 0; i < n; ++i) {
       if (XGetPixel(back, i, 0) != image_pointer[first + i]) {
@@ -329,9 +329,8 @@ bool readimage(int x, int row, int area, unsigned char* out, int capacity) {
     return false;
   }
   if (back == nullptr) {
-    std::printf("XGetImage failed\n");
-    std::fflush(stdout);
-    std::exit(0);
+    print_line("XGetImage failed");
+    fatal_stop();
   }
   for (int i = 0; i < n; ++i) out[i] = static_cast<unsigned char>(XGetPixel(back, i, 0));
   XDestroyImage(back);

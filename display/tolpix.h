@@ -6,8 +6,9 @@
 // the stored picture) unless tolpixchangeorigin has been called, after which every
 // y crossing this interface is mirrored about the current reference height.
 //
-// User actions reach the application only through the job code register `locjob`
-// (driver/records.h), read with tolpixwait.
+// User actions reach the application only through the job code register `locjob`,
+// read with tolpixwait. The display library defines it (and so does any other
+// implementation of these operations, such as the dialogue tests' scripted display).
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,8 @@ constexpr int32_t kJobSlider2 = 102;      // slider 2 moved
 constexpr int32_t kJobRubberLine = 104;   // rubber-band segment recorded (Ctrl + left up)
 constexpr int32_t kJobRubberShape = 105;  // rubber-band shape finished (double click)
 constexpr int32_t kJobNoMemory = 999;     // the server refused a picture (or 200+ maps)
+
+extern int32_t locjob;  // the job code register: the last job code posted
 
 // Fixed lengths the application uses for its texts.
 constexpr int kMenuItemLength = 64;

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "display/xstate.h"
+#include "textio/stop.h"
 
 namespace {
 
@@ -192,8 +193,7 @@ void elipse_points(int64_t cx, int64_t cy, double a, double b, int angle, int64_
 }
 
 void message(const char* text) {
-  std::printf("%s\n", text);
-  std::fflush(stdout);
+  print_line(text);
 }
 
 void sync() {

@@ -8,7 +8,6 @@ GenRecord gen;
 MapRecord map;
 OvlyRecord ovly;
 DatafileRecord datafile;
-int32_t locjob;
 LatrefRecord latref;
 SplineRecord spline;
 

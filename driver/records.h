@@ -125,6 +125,5 @@ extern GenRecord gen;
 extern MapRecord map;
 extern OvlyRecord ovly;
 extern DatafileRecord datafile;
-extern int32_t locjob;  // job code last posted by the display library
 extern LatrefRecord latref;
 extern SplineRecord spline;

@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "display/tolpix.h"
-#include "driver/records.h"
+
+// The job code register, as the display library keeps it.
+int32_t locjob;
 
 namespace script {
 namespace {
