@@ -38,6 +38,7 @@ struct World {
   int draws = 0;
   std::vector<int> shown_images;
   Overlay overlay;
+  OverlayPicture overlay_picture;
   std::array<int32_t, 256> red{}, green{}, blue{};
   int colour_loads = 0;
   State state;
@@ -228,6 +229,9 @@ const std::vector<int>& shown_images() {
 const Overlay& overlay() {
   return world().overlay;
 }
+const OverlayPicture& overlay_picture() {
+  return world().overlay_picture;
+}
 const std::array<int32_t, 256>& red() {
   return world().red;
 }
@@ -341,6 +345,7 @@ void tolpixdrawcircle(const int32_t& ix, const int32_t& iy, const int32_t& irad)
 
 void tolpixdrawelipse(const int32_t& ix, const int32_t& iy, const int32_t& ia, const int32_t& ib,
                       const float& angle) {
+  world().overlay.ellipses.push_back({ix, iy, ia, ib, angle});
   std::ostringstream s;
   s << "elipse " << ix << " " << iy << " " << ia << " " << ib << " " << angle;
   note(s.str());
@@ -459,12 +464,19 @@ void tolpixmenuinit(char* items, int32_t item_length, const int32_t& nitems) {
 }
 
 void tolpixoverlayhide() {
+  world().overlay_picture.shown = false;
   note("overlayhide");
 }
 
 void tolpixoverlayinit(const int32_t& ix, const int32_t& iy, const int32_t& nx, const int32_t& ny,
-                       const int32_t*, int32_t& ierr) {
-  if (static_cast<long long>(nx) * ny > kMaxOverlayPixels || nx < 1 || ny < 1) ierr = 1;
+                       const int32_t* raster, int32_t& ierr) {
+  if (static_cast<long long>(nx) * ny > kMaxOverlayPixels || nx < 1 || ny < 1) {
+    ierr = 1;
+  } else {
+    auto& p = world().overlay_picture;
+    p.x = ix, p.y = iy, p.nx = nx, p.ny = ny, p.shown = true;
+    p.raster.assign(raster, raster + static_cast<size_t>(nx) * ny);
+  }
   note("overlay " + std::to_string(ix) + " " + std::to_string(iy) + " " + std::to_string(nx) + " " +
        std::to_string(ny));
 }

@@ -97,6 +97,10 @@ struct Text {
   int x, y;
   std::string text;
 };
+struct Ellipse {
+  int x, y, a, b;  // centre and axes
+  float angle;
+};
 // Overlay items currently drawn (removals take them out again), as the program gave them.
 struct Overlay {
   std::vector<Segment> lines;
@@ -104,8 +108,17 @@ struct Overlay {
   std::vector<std::array<int, 3>> circles;  // x y radius
   std::vector<std::array<int, 2>> points;
   std::vector<Text> texts;
+  std::vector<Ellipse> ellipses;
 };
 const Overlay& overlay();
+
+// The raster last given to tolpixoverlayinit (and accepted), placed at x, y; shown
+// until tolpixoverlayhide.
+struct OverlayPicture : Picture {
+  int x = 0, y = 0;
+  bool shown = false;
+};
+const OverlayPicture& overlay_picture();
 
 // Colour cells 0..255 as last loaded (red, green, blue).
 const std::array<int32_t, 256>& red();
