@@ -1,7 +1,5 @@
 #include "samples/demo_maps.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,6 +7,7 @@
 #include <memory>
 
 #include "mapfile/mapfile.h"
+#include "samples/demo_fft.h"
 
 namespace demo {
 
@@ -70,11 +69,10 @@ void write_image(const std::string& path, const std::vector<float>& data, int nx
 
 std::vector<float> half_plane_transform(const std::vector<float>& image, int n) {
   const int half = n / 2 + 1;
-  float* in = static_cast<float*>(fftwf_malloc(sizeof(float) * n * n));
-  fftwf_complex* out = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * n * half));
-  fftwf_plan plan = fftwf_plan_dft_r2c_2d(n, n, in, out, FFTW_ESTIMATE);
-  std::copy(image.begin(), image.end(), in);
-  fftwf_execute(plan);
+  Fft2 fft(n);
+  std::copy(image.begin(), image.end(), fft.real());
+  fft.forward();
+  const std::complex<float>* out = fft.spectrum();
 
   // FFTW holds k = r for r < n/2 and k = r - n above; the stored row of k is n/2 + k.
   std::vector<float> stored(static_cast<size_t>(n) * 2 * half);
@@ -85,13 +83,10 @@ std::vector<float> half_plane_transform(const std::vector<float>& image, int n) 
     for (int h = 0; h < half; ++h) {
       size_t i = static_cast<size_t>(source) * half + h;
       size_t o = (static_cast<size_t>(row) * half + h) * 2;
-      stored[o] = out[i][0] * scale;
-      stored[o + 1] = out[i][1] * scale;
+      stored[o] = out[i].real() * scale;
+      stored[o + 1] = out[i].imag() * scale;
     }
   }
-  fftwf_destroy_plan(plan);
-  fftwf_free(in);
-  fftwf_free(out);
   return stored;
 }
 

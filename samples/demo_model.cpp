@@ -1,10 +1,10 @@
 #include "samples/demo_model.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <complex>
+
+#include "samples/demo_fft.h"
 
 namespace demo {
 
@@ -124,12 +124,6 @@ void add_layer(std::vector<float>& raster, int nx, int ny, const std::vector<Blo
       }
 }
 
-struct FftwFree {
-  void operator()(void* p) const { fftwf_free(p); }
-};
-using FloatBuffer = std::unique_ptr<float[], FftwFree>;
-using ComplexBuffer = std::unique_ptr<fftwf_complex[], FftwFree>;
-
 // Images the object: every frequency is multiplied by the transfer function and
 // the envelope. The mean defocus is a plane over the image (the specimen is
 // tilted), so the object is imaged at a ladder of defocus levels 100 Angstrom
@@ -138,18 +132,14 @@ using ComplexBuffer = std::unique_ptr<fftwf_complex[], FftwFree>;
 std::vector<float> image_through_microscope(const Model& m, const std::vector<float>& object) {
   const int n = m.size;
   const int half = n / 2 + 1;
-  const size_t reals = static_cast<size_t>(n) * n;
-  const size_t complexes = static_cast<size_t>(n) * half;
-  FloatBuffer real(static_cast<float*>(fftwf_malloc(sizeof(float) * reals)));
-  ComplexBuffer spectrum(
-      static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * complexes)));
-  ComplexBuffer work(static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * complexes)));
-
-  fftwf_plan forward =
-      fftwf_plan_dft_r2c_2d(n, n, real.get(), spectrum.get(), FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
-  fftwf_plan backward = fftwf_plan_dft_c2r_2d(n, n, work.get(), real.get(), FFTW_ESTIMATE);
-  std::copy(object.begin(), object.end(), real.get());
-  fftwf_execute(forward);
+  Fft2 fft(n);
+  const size_t reals = fft.reals();
+  const size_t complexes = fft.complexes();
+  std::copy(object.begin(), object.end(), fft.real());
+  fft.forward();
+  const std::vector<std::complex<float>> spectrum(fft.spectrum(), fft.spectrum() + complexes);
+  float* real = fft.real();
+  std::complex<float>* work = fft.spectrum();
 
   // Per frequency: s^2, the astigmatic share of the defocus and the envelope.
   const double p = pixel_angstrom(m);
@@ -186,17 +176,14 @@ std::vector<float> image_through_microscope(const Model& m, const std::vector<fl
     double defocus = lowest + level * step;
     for (size_t i = 0; i < complexes; ++i) {
       float c = static_cast<float>(transfer(scope, s2[i], defocus + astig[i])) * envelope[i];
-      work[i][0] = spectrum[i][0] * c;
-      work[i][1] = spectrum[i][1] * c;
+      work[i] = spectrum[i] * c;
     }
-    fftwf_execute(backward);
+    fft.backward();
     for (size_t i = 0; i < reals; ++i) {
       float w = 1.0f - static_cast<float>(std::fabs(local[i] - defocus) / step);
       if (w > 0.0f) image[i] += w * real[i];
     }
   }
-  fftwf_destroy_plan(forward);
-  fftwf_destroy_plan(backward);
   return image;
 }
 
