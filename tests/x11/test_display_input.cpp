@@ -69,8 +69,12 @@ TEST_F(Input, EntryBoxEndedByAMenuItemKeepsTheDefault) {
   p->cmd("menu 3 One|Two|Three");
   Window menu_id = p->window("menu");
   auto box = open_iobox("xyz|Answer or pick");
-  auto menu = x11test::window_info(user->dpy(), menu_id);
-  EXPECT_GT(menu.y, box.y + box.height);  // the menu hangs under the entry box
+  // The library moves the menu under the entry box after mapping the box: wait for it.
+  auto [below, tree] = x11test::wait_for_tree(user->dpy(), menu_id, [&](const auto& windows) {
+    return !windows.empty() && windows[0].y > box.y + box.height;
+  });
+  ASSERT_TRUE(below) << "the menu did not move under the entry box";
+  auto menu = tree[0];
   user->move(menu.x + 15, menu.y + 12);
   user->click(1);
   auto lines = p->process().read_until("<<done>>");
