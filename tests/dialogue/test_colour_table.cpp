@@ -1,15 +1,9 @@
 // The colour-table command walked through the scripted display: the tables loaded
 // into the colour cells, the lines and widgets shown, and the changes to gen.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <string>
 
-#include "driver/records.h"
-#include "scripted_display.h"
+#include "dialogue.h"
 #include "tools/area/colour_table.h"
 
 namespace {
@@ -19,12 +13,10 @@ int ramp(int i) {
   return static_cast<int>(std::lround(i * 65536.0 / 127.0));
 }
 
-class ColourTable : public ::testing::Test {
+class ColourTable : public prog::ProgramTest {
  protected:
   void SetUp() override {
-    script::reset();
-    lktble = LktbleRecord{};
-    gen = GenRecord{};
+    ProgramTest::SetUp();
     gen.message_lines = 1;
     gen.amin = 0.0f;
     gen.amax = 250.0f;
@@ -39,19 +31,6 @@ class ColourTable : public ::testing::Test {
       return false;
     }
   }
-  static std::string write_file(const std::string& text) {
-    auto path = std::filesystem::temp_directory_path() /
-                ("tvk_colours_" + std::to_string(getpid()) + "_" + std::to_string(serial_++));
-    std::ofstream(path) << text;
-    files_.push_back(path);
-    return path.string();
-  }
-  void TearDown() override {
-    for (auto& f : files_) std::filesystem::remove(f);
-    files_.clear();
-  }
-  static inline int serial_ = 0;
-  static inline std::vector<std::filesystem::path> files_;
 };
 
 TEST_F(ColourTable, DefaultRequestInstallsGreyWithoutDialogueOnce) {
@@ -262,7 +241,8 @@ TEST_F(ColourTable, ReadFromFile) {
   for (int i = 1; i <= 100; ++i)
     good += std::to_string(i) + (i % 2 ? " , " : "  ") + std::to_string(2 * i) + "," +
             std::to_string(3 * i) + "\n";
-  std::string path = write_file(good);
+  const std::string path = "colours.txt";
+  std::ofstream(path) << good;
   script::menu(11);
   script::answer("");  // blank: the scheme menu again
   script::menu(11);
@@ -279,7 +259,8 @@ TEST_F(ColourTable, ReadFromFile) {
   EXPECT_EQ(script::blue()[127], 65535);
 
   // Values are kept to what a cell holds; an unreadable record stops the reading.
-  std::string bad = write_file("70000 -5 7\n1,,3\nred green blue\n9 9 9\n");
+  const std::string bad = "bad.txt";
+  std::ofstream(bad) << "70000 -5 7\n1,,3\nred green blue\n9 9 9\n";
   script::menu(11);
   script::answer(bad);
   ASSERT_TRUE(run());

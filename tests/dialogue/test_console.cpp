@@ -1,13 +1,12 @@
 // The console helpers: reading numbers with the re-typing dialogue, the file check,
 // crosses, boxes and clipped lines, the text-string tool and the zoom menu.
+#include "dialogue.h"
 #include "display/tolpix.h"
-#include "driver/dialogue.h"
 #include "textio/strings.h"
-#include "program_fixture.h"
 
 namespace {
 
-using prog::ProgramTest;
+using namespace prog;
 
 Answer typed(const std::string& text) {
   Answer a;
@@ -62,7 +61,7 @@ TEST_F(ProgramTest, NumbersAreReadOrAskedForAgain) {
 }
 
 TEST_F(ProgramTest, FileCheckAsksUntilTheNameSuits) {
-  prog::write_lines("here.txt", {"x"});
+  write_lines("here.txt", {"x"});
   gen.message_lines = 1;
   set_message_line(1, "title");
   char name[kFileNameLength];

@@ -1,12 +1,18 @@
 // The main menu: every item and its sub-menus, run through the program from start-up.
-#include "program_fixture.h"
+#include "dialogue.h"
 
 namespace {
 
-using prog::ProgramTest;
-using prog::run;
-using prog::write_map;
-using prog::write_ramp;
+using namespace prog;
+
+// A transform of 9 x 8 (or nx x 64) values, growing along h.
+void write_transform(const std::string& name, int nx = 9, int ny = 8) {
+  test_maps::write_transform(name, nx, ny, [](int h, int) { return std::pair{float(h), 0.f}; });
+}
+
+void answers(const std::vector<std::string>& texts) {
+  for (const auto& t : texts) script::answer(t);
+}
 
 const std::vector<std::string> kMainMenu = {"Re-scale image",
                                             "Erase vectors",
@@ -33,11 +39,7 @@ const std::vector<std::string> kMainMenu = {"Re-scale image",
 // Queues the answers that display ramp.map (40 x 30) with the given compression.
 void open_ramp(const std::string& compression = "") {
   write_ramp("ramp.map", 40, 30);
-  script::answer("ramp.map");
-  script::answer("");
-  script::answer(compression);
-  script::answer("");
-  script::answer("");
+  answers({"ramp.map", "", compression, "", ""});
 }
 
 // Log entries after the main menu was first shown.
@@ -84,11 +86,8 @@ TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) 
   // A transform of 500 h values is 1000 columns wide on a screen of 600 x 400.
   script::config().screen_width = 600;
   script::config().screen_height = 400;
-  write_map("ft.map", 500, 64, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  write_transform("ft.map", 500, 64);
+  answers({"ft.map", "", "", ""});
   script::menu(19);
   run({});
   EXPECT_EQ(gen.raster_width, 1000);
@@ -99,49 +98,45 @@ TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) 
 
 TEST_F(ProgramTest, ATransformAfterScrolledSectionsIsPictureZero) {
   write_ramp("stack.map", 20, 20, 3);
-  write_map("ft.map", 9, 8, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("stack.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  write_transform("ft.map");
+  answers({"stack.map", "", "", ""});
   script::menu(4);  // scrolling: stored images 0, 1 and 2
   script::menu(3);  // read another map
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  answers({"ft.map", "", "", ""});
   run({});
   // Every later redraw shows picture 0, not the last stored image.
   EXPECT_EQ(gen.image_number, 0);
   EXPECT_EQ(script::log_with("drawimages"), std::vector<std::string>{"drawimages 0"});
 }
 
-TEST_F(ProgramTest, LaterToolsAndCompressedDisplaysSayOptionNotAvailable) {
-  open_ramp("2");
-  for (int item : {9, 12, 13, 14, 16, 17, 18, 20}) script::menu(item);
-  run({});
-  int count = 0;
-  for (const auto& e : script::log_with("label|"))
-    if (e.find("|Option not available") != std::string::npos) ++count;
-  EXPECT_EQ(count, 8);
-  EXPECT_FALSE(script::state().tracking);
-}
-
-TEST_F(ProgramTest, InteractiveFftNeedsOneImagePicture) {
-  write_map("ft.map", 9, 8, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::menu(15);  // a transform: nothing at all
-  script::menu(11);  // more sections of a transform
-  script::menu(18);  // splines of a transform
-  run({});
-  int count = 0;
-  for (const auto& e : script::log_with("label|"))
-    if (e.find("|Option not available") != std::string::npos) ++count;
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(script::log_with("menu|Re-scale image").size(), 4u);
+TEST_F(ProgramTest, ToolsNotBuiltOrNotForThisDisplaySayOptionNotAvailable) {
+  write_transform("ft.map");
+  const struct {
+    std::function<void()> start;
+    std::vector<int> items;
+    int refused;
+  } cases[] = {
+      // Later tools, and pointer tracking of a compressed display.
+      {[] { open_ramp("2"); }, {9, 12, 13, 14, 16, 17, 18, 20}, 8},
+      // The interactive FFT, more sections and splines of a transform: only the last two say
+      // so, the FFT does nothing at all.
+      {[] {
+         answers({"ft.map", "", "", ""});
+       },
+       {15, 11, 18},
+       2},
+  };
+  for (const auto& c : cases) {
+    fresh();
+    c.start();
+    for (int item : c.items) script::menu(item);
+    run({});
+    EXPECT_EQ(std::count_if(script::log().begin(), script::log().end(),
+                            [](auto& e) { return e.find("|Option not available") != e.npos; }),
+              c.refused);
+    EXPECT_EQ(script::log_with("menu|Re-scale image").size(), c.items.size() + 1);
+    EXPECT_FALSE(script::state().tracking);
+  }
 }
 
 TEST_F(ProgramTest, CursorMenuAndTheReversedBitPattern) {
@@ -190,12 +185,8 @@ TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {
   script::answer("");
   script::answer("");
   script::menu(10);
-  script::menu(2);  // add a map to the picture
-  script::answer("other.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::answer("100,100");  // its centre
+  script::menu(2);                                // add a map to the picture
+  answers({"other.map", "", "", "", "100,100"});  // and its centre
   script::menu(10);
   script::menu(1);  // clear the screen: a new picture
   script::answer("other.map");
@@ -215,16 +206,10 @@ TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {
 
 TEST_F(ProgramTest, MoreSectionsAreAddedToTheRaster) {
   write_ramp("stack.map", 20, 20, 3);
-  script::answer("stack.map");
-  script::answer("0,0,0,0,0,1");
-  script::answer("");
-  script::answer("");
+  answers({"stack.map", "0,0,0,0,0,1", "", ""});
   script::menu(1);  // auto layout
   script::menu(11);
-  script::answer("0,0,0,0,2,2");
-  script::answer("");
-  script::answer("");
-  script::answer("600,600");  // the centre of the one new section
+  answers({"0,0,0,0,2,2", "", "", "600,600"});  // the centre of the one new section
   run({});
   EXPECT_TRUE(script::shown(" $enter limits (xmin,max,ymin,max,zmin,max)"));
   EXPECT_EQ(gen.first_z, 2);
@@ -283,24 +268,18 @@ TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   EXPECT_TRUE(logged("clear"));
   EXPECT_EQ(script::last_prompt()[2], "Type in file name ...");
 
-  reset_program();
-  script::reset();
-  prog::write_datafile("ramp");
+  fresh();
+  write_datafile("ramp");
   script::menu(1);  // "Display image" opens ramp.tvk
-  prog::write_lines("ramp.tvk", {});
-  std::filesystem::copy_file("ramp.map", "ramp.tvk",
-                             std::filesystem::copy_options::overwrite_existing);
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  std::filesystem::copy_file("ramp.map", "ramp.tvk");
+  answers({"", "", "", ""});
   script::menu(21);
   run({});
   EXPECT_EQ(script::log_with("menu|Display image").size(), 2u);
 }
 
 TEST_F(ProgramTest, ClickModeGoesStraightToTheCoordinateTool) {
-  prog::write_datafile("img");
+  write_datafile("img");
   write_ramp("tvkclick.tvk", 30, 20);
   script::menu(6);  // tvkclick.tvk: no questions at all
   run({});

@@ -1,84 +1,33 @@
 // Section display dialogues: scaling and placement of one picture, row layouts, the
 // centre questions, scrolling and the movie, against the scripted display.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <functional>
 #include <limits>
-#include <string>
-#include <vector>
 
-#include "dialogue_maps.h"
+#include "dialogue.h"
 #include "driver/answerfile.h"
-#include "driver/dialogue.h"
-#include "driver/records.h"
 #include "driver/sections.h"
-#include "scripted_display.h"
 
 namespace {
 
-using dialogue_maps::expected_index;
+using namespace prog;
+using test_maps::expected_index;
 
-// gen as start-up leaves it for an image: limits x0..x1, y0..y1, sections z0..z1,
-// compression c, the display's screen size and the density limits.
-void image_setup(int x0, int x1, int y0, int y1, int z0, int z1, int c, int sw, int sh, float amin,
-                 float amax) {
-  gen.compression = c;
-  gen.first_x = x0;
-  gen.shown_width = (x1 - x0 + 1) / c;
-  gen.last_x = gen.shown_width * c + x0 - 1;
-  gen.first_y = y0;
-  gen.shown_height = (y1 - y0 + 1) / c;
-  gen.last_y = gen.shown_height * c + y0 - 1;
-  gen.first_z = z0;
-  gen.last_z = z1;
-  gen.screen_width = sw;
-  gen.screen_height = sh;
-  gen.raster_width = std::max(sw, gen.shown_width);
-  gen.raster_height = std::max(sh, gen.shown_height);
-  gen.amin = amin;
-  gen.amax = amax;
-  gen.new_display = 1;
-  gen.message_lines = 1;
-  set_message_line(1, "Tolsvik - image display program H14.76");
+float ramp(int x, int y, int) {
+  return static_cast<float>(x + 10 * y + 1);
 }
 
-class Sections : public ::testing::Test {
+class Sections : public DisplayTest {
  protected:
-  void SetUp() override {
-    script::reset();
-    gen = GenRecord{};
-    datafile = DatafileRecord{};
+  // A map of nz sections written and shown from the given limits.
+  static void start(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
+                    const Limits& l) {
+    test_maps::close_map();
+    test_maps::write_image("map.map", nx, ny, nz, f);
+    as_started("map.map", l);
   }
-  void TearDown() override { dialogue_maps::close_map(); }
-
-  // A map of nz sections written and opened on stream 1.
-  void map_file(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
-                const std::string& suffix = "") {
-    dialogue_maps::close_map();
-    const std::string name = dialogue_maps::path(
-        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix +
-        ".map");
-    dialogue_maps::write_image(name, nx, ny, nz, f);
-    dialogue_maps::open_map(name);
-  }
-
-  // Runs the display: true when it returned by itself, false when the script ran out.
-  static bool run() {
-    try {
-      imread();
-      return true;
-    } catch (const script::End&) {
-      return false;
-    }
-  }
-
-  static const script::Picture& picture(int n = 0) { return script::pictures().at(n); }
+  static bool run() { return walk(imread); }
 };
 
 // Every pixel of the single picture: the section's indices at their rectangle (map
@@ -90,8 +39,7 @@ TEST_F(Sections, OnePictureScalesAndPlacesEveryPixel) {
     if (y == 0 && x == 2) return -10.0f;  // below amin: 0
     return 31.5f * x + 17.25f * y + 2.0f;
   };
-  map_file(7, 5, 1, density);
-  image_setup(0, 6, 0, 4, 0, 0, 1, 40, 30, 0.0f, 250.0f);
+  start(7, 5, 1, density, {0, 6, 0, 4, 0, 0, 1, 40, 30, 0.0f, 250.0f});
   script::answer("");
   ASSERT_TRUE(run());
 
@@ -120,10 +68,11 @@ TEST_F(Sections, OnePictureScalesAndPlacesEveryPixel) {
 // Compression 2 on a 5 x 5 area gives 2 x 2 block means; the area's last column and
 // row (marked huge here) belong to no block.
 TEST_F(Sections, CompressionAveragesWholeBlocks) {
-  map_file(7, 7, 1, [](int x, int y, int) {
-    return (x == 5 || y == 5) ? 1e6f : static_cast<float>(x * 10 + y + 1);
-  });
-  image_setup(1, 5, 1, 5, 0, 0, 2, 20, 20, 0.0f, 125.0f);
+  start(7, 7, 1,
+        [](int x, int y, int) {
+          return (x == 5 || y == 5) ? 1e6f : static_cast<float>(x * 10 + y + 1);
+        },
+        {1, 5, 1, 5, 0, 0, 2, 20, 20, 0.0f, 125.0f});
   EXPECT_EQ(gen.shown_width, 2);
   script::answer("10,10");
   ASSERT_TRUE(run());
@@ -140,8 +89,7 @@ TEST_F(Sections, CompressionAveragesWholeBlocks) {
 
 // Typed centre, "0,0" with a pointer mark, and a centre that leaves the raster.
 TEST_F(Sections, CentreAnswersPlaceTheSection) {
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
+  start(11, 9, 1, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f});
 
   script::answer("300,200");
   ASSERT_TRUE(run());
@@ -179,8 +127,7 @@ TEST_F(Sections, CentreAnswersPlaceTheSection) {
 // The check lets the last column fall on raster column raster_width and the lowest
 // row on raster row raster_height; both are dropped, nothing is written outside.
 TEST_F(Sections, EdgePlacementsStayInsideTheRaster) {
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
+  start(11, 9, 1, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f});
   script::answer("595,200");  // columns 590..600
   ASSERT_TRUE(run());
   EXPECT_EQ(gen.area_x2, 600);
@@ -189,9 +136,7 @@ TEST_F(Sections, EdgePlacementsStayInsideTheRaster) {
 
   // A section exactly as tall as the raster, at the automatic centre.
   script::reset();
-  map_file(
-      8, 10, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); }, "tall");
-  image_setup(0, 7, 0, 9, 0, 0, 1, 20, 10, 0.0f, 125.0f);
+  start(8, 10, 1, ramp, {0, 7, 0, 9, 0, 0, 1, 20, 10, 0.0f, 125.0f});
   const int64_t end = 20 * 10;
   for (int i = 0; i < 40; ++i) map.raster[end + i] = 77;
   script::answer("");
@@ -207,8 +152,11 @@ TEST_F(Sections, EdgePlacementsStayInsideTheRaster) {
 // density that is not a number 0.
 TEST_F(Sections, FlatDensityRangeGivesTwoLevels) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  map_file(4, 1, 1, [&](int x, int, int) { return std::array<float, 4>{5, 10, 15, nan}[x]; });
-  image_setup(0, 3, 0, 0, 0, 0, 1, 10, 10, 10.0f, 10.0f);
+  start(4, 1, 1,
+        [&](int x, int, int) {
+          return std::array<float, 4>{5, 10, 15, nan}[x];
+        },
+        {0, 3, 0, 0, 0, 0, 1, 10, 10, 10.0f, 10.0f});
   script::answer("5,5");
   ASSERT_TRUE(run());
   EXPECT_EQ(picture().at(3, 5), 0);
@@ -219,12 +167,10 @@ TEST_F(Sections, FlatDensityRangeGivesTwoLevels) {
 
 // A map shorter than its header says: the rows read are kept and the label says so.
 TEST_F(Sections, MapEndingEarlyKeepsTheRowsRead) {
-  const std::string name = dialogue_maps::path("short.map");
-  dialogue_maps::write_image(name, 6, 6, 1,
-                             [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
+  const std::string name = "short.map";
+  test_maps::write_image(name, 6, 6, 1, ramp);
   std::filesystem::resize_file(name, 1024 + 3 * 6 * 4);
-  dialogue_maps::open_map(name);
-  image_setup(0, 5, 0, 5, 0, 0, 1, 20, 20, 0.0f, 125.0f);
+  as_started(name, {0, 5, 0, 5, 0, 0, 1, 20, 20, 0.0f, 125.0f});
   script::answer("");
   ASSERT_TRUE(run());
   EXPECT_TRUE(script::shown(std::string(kFileEndedWarning)));
@@ -243,8 +189,7 @@ float by_section(int, int, int z) {
 // Auto layout: 10 sections of width 95 per line of 1000, first centre at x = 52,
 // the second line one step lower.
 TEST_F(Sections, AutoLayoutFillsLinesFromTheTopLeft) {
-  map_file(95, 20, 12, by_section);
-  image_setup(0, 94, 0, 19, 0, 11, 1, 1000, 300, 0.0f, 125.0f);
+  start(95, 20, 12, by_section, {0, 94, 0, 19, 0, 11, 1, 1000, 300, 0.0f, 125.0f});
   script::menu(1);
   ASSERT_TRUE(run());
   EXPECT_EQ(script::last_menu().size(), 6u);
@@ -264,8 +209,7 @@ TEST_F(Sections, AutoLayoutFillsLinesFromTheTopLeft) {
 
 // Rows that do not fit: new sections are asked and the menu shown again.
 TEST_F(Sections, TooManySectionsAreReSpecified) {
-  map_file(95, 20, 6, by_section);
-  image_setup(0, 94, 0, 19, 0, 5, 1, 200, 50, 0.0f, 125.0f);
+  start(95, 20, 6, by_section, {0, 94, 0, 19, 0, 5, 1, 200, 50, 0.0f, 125.0f});
   script::menu(1);
   script::answer("0,3");
   script::menu(1);
@@ -279,8 +223,7 @@ TEST_F(Sections, TooManySectionsAreReSpecified) {
 
 // In a replay the automatic layout keeps the sections whose rows fit.
 TEST_F(Sections, ReplayKeepsTheSectionsThatFit) {
-  map_file(95, 20, 8, by_section);
-  image_setup(0, 94, 0, 19, 0, 7, 1, 200, 50, 0.0f, 125.0f);
+  start(95, 20, 8, by_section, {0, 94, 0, 19, 0, 7, 1, 200, 50, 0.0f, 125.0f});
   gen.defaults_unit = 11;
   ASSERT_TRUE(run());
   EXPECT_TRUE(script::log_with("menu|").empty());
@@ -292,8 +235,7 @@ TEST_F(Sections, ReplayKeepsTheSectionsThatFit) {
 // Semi-auto: the number per line is asked until it is 1 or more, layouts that leave
 // the screen are refused, and the typed first centre is measured from the top.
 TEST_F(Sections, SemiAutoLayoutChecksTheScreen) {
-  map_file(50, 40, 4, by_section);
-  image_setup(0, 49, 0, 39, 0, 3, 1, 300, 200, 0.0f, 125.0f);
+  start(50, 40, 4, by_section, {0, 49, 0, 39, 0, 3, 1, 300, 200, 0.0f, 125.0f});
   gen.nx = 50;
   script::menu(2);
   script::answer("30,25,60,50,0");
@@ -324,8 +266,7 @@ float by_section_and_row(int, int y, int z) {
 // picks image round(v x N / 100) within 0..N-1, a mark ends scrolling and "Read
 // another map" returns with a negative count.
 TEST_F(Sections, ScrollingStoresImagesAndFollowsTheSlider) {
-  map_file(10, 6, 8, by_section_and_row);
-  image_setup(0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f);
+  start(10, 6, 8, by_section_and_row, {0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f});
   script::menu(4);
   script::menu(1);
   script::slider(1, 100);   // 8 -> 7
@@ -353,8 +294,7 @@ TEST_F(Sections, ScrollingStoresImagesAndFollowsTheSlider) {
 // Too many stored images for the display: a smaller range is asked (again while the
 // last section is below 1).
 TEST_F(Sections, ScrollingAsksAgainWhenImagesDoNotFit) {
-  map_file(10, 6, 8, by_section_and_row);
-  image_setup(0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f);
+  start(10, 6, 8, by_section_and_row, {0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f});
   script::config().max_pixels = 300;
   script::menu(4);
   script::answer("0,0");
@@ -373,8 +313,7 @@ TEST_F(Sections, ScrollingAsksAgainWhenImagesDoNotFit) {
 // The movie runs forwards and backwards, waits the slider's delay, restarts from
 // image 0 when the slider moves, and continues after the widgets are hidden.
 TEST_F(Sections, MovieRunsForwardsAndBackwards) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
+  start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f});
   script::menu(5);
   script::idle(7);
   EXPECT_FALSE(run());
@@ -402,8 +341,7 @@ TEST_F(Sections, MovieRunsForwardsAndBackwards) {
 }
 
 TEST_F(Sections, ReturnMainMenuDrawsNothing) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
+  start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f});
   script::menu(6);
   ASSERT_TRUE(run());
   EXPECT_EQ(script::draws(), 0);
@@ -411,36 +349,25 @@ TEST_F(Sections, ReturnMainMenuDrawsNothing) {
 }
 
 TEST_F(Sections, QuitFromTheScrollingMenuEndsTheProgram) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
-  EXPECT_EXIT(
-      {
-        script::menu(4);
-        script::menu(4);
-        run();
-        std::exit(3);
-      },
-      ::testing::ExitedWithCode(0), "");
+  start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f});
+  EXPECT_EQ(testsupport::run([] {
+              script::menu(4);
+              script::menu(4);
+              run();
+            }).status,
+            0);
 }
 
 // Replay from an answer file and recording into "Tolsvik.tmp": the centre comes
 // from the file without a question and is written back as a whole answer line.
 TEST_F(Sections, ReplayedCentreIsRecorded) {
-  const auto dir = dialogue_maps::folder() / "replay";
-  std::filesystem::create_directories(dir);
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  { std::ofstream("answers.txt") << "300,200\n"; }
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
+  write_lines("answers.txt", {"300,200"});
+  start(11, 9, 1, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f});
   answers_from_file("answers.txt");
   ASSERT_EQ(gen.defaults_unit, 11);
   const bool returned = run();
   answers_finish();
-  std::ifstream recorded("answers.txt");
-  std::string line;
-  std::getline(recorded, line);
-  std::filesystem::current_path(previous);
+  const std::string line = read_lines("answers.txt").at(0);
   ASSERT_TRUE(returned);
   EXPECT_TRUE(script::log_with("iobox").empty());
   EXPECT_EQ(gen.area_x1, 295);

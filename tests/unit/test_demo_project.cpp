@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "textio/listread.h"
 #include "mapfile/mapfile.h"
+#include "textio/listread.h"
 
 namespace {
 

@@ -18,7 +18,7 @@ class MapFatal : public MapFileTest {
   void expect_fatal(const std::vector<Fatal>& cases) {
     for (const Fatal& f : cases) {
       SCOPED_TRACE(f.what);
-      const ChildResult r = run_in_child(f.body);
+      const testsupport::Finished r = testsupport::run(f.body);
       EXPECT_EQ(r.status, 0) << "99 means it did not stop\n" << r.out << r.err;
       EXPECT_TRUE(r.out.ends_with(f.out_tail)) << "output:\n" << r.out;
       EXPECT_EQ(r.err, f.stop.empty() ? "" : "STOP " + f.stop + " statement executed\n");

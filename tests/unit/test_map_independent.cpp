@@ -1,7 +1,6 @@
 // Maps written by this layer, read back by an independent reader from the
 // system's packages. Skipped when the reader is absent.
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
 #include "map_test_util.h"
@@ -11,19 +10,8 @@ namespace {
 
 using MapIndependentReader = MapFileTest;
 
-std::string run_command(const std::string& command) {
-  std::string text;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
-    pclose(p);
-  }
-  return text;
-}
-
 TEST_F(MapIndependentReader, MrcfileSeesOurHeaderAndData) {
-  if (!std::filesystem::exists("/usr/bin/python3") ||
-      run_command("/usr/bin/python3 -c 'import mrcfile' 2>&1 && echo ok") != "ok\n")
+  if (testsupport::run({"python3", "-c", "import mrcfile"}).status != 0)
     GTEST_SKIP() << "python3-mrcfile is not installed";
   for (int mode : {1, 2, 4}) {
     SCOPED_TRACE("mode " + std::to_string(mode));
@@ -51,8 +39,7 @@ TEST_F(MapIndependentReader, MrcfileSeesOurHeaderAndData) {
   for v in m.data.ravel():
     print(repr(float(v.real)), repr(float(v.imag)) if m.data.dtype.kind == 'c' else '')
 )";
-    std::istringstream in(
-        run_command("/usr/bin/python3 -c \"$(cat <<'EOF'\n" + script + "EOF\n)\" 2>&1"));
+    std::istringstream in(testsupport::run({"python3", "-c", script}).out);
     std::vector<double> header(18);
     for (double& x : header) in >> x;
     EXPECT_EQ(header, (std::vector<double>{5, 3, 2, double(mode), 10, 6, 2, 1, 1, 2, 3, 10, 90, 2.5,

@@ -14,18 +14,13 @@
 
 namespace {
 
+const testsupport::TempFolder folder;
+
 std::string temp_path(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("tolsvik_ps_" + std::to_string(getpid()) + "_" + name + ".ps"))
-      .string();
+  return folder / (name + ".ps");
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testsupport::read_lines;
 
 using PixelFn = std::function<unsigned char(int row, int col)>;
 
