@@ -70,6 +70,11 @@ inline std::string run(std::vector<std::string> args, const std::string& out = "
   return ended;
 }
 
+// The user's typed answers, one after the other.
+inline void answers(const std::vector<std::string>& texts) {
+  for (const auto& t : texts) script::answer(t);
+}
+
 // A ramp image: density x + 10 y + 1000 z.
 inline void write_ramp(const std::string& name, int nx, int ny, int nz = 1) {
   test_maps::write_image(name, nx, ny, nz,

@@ -17,10 +17,6 @@ void write_transform(const std::string& name, int nx, int ny, float peak = 0) {
   });
 }
 
-void answers(const std::vector<std::string>& texts) {
-  for (const auto& t : texts) script::answer(t);
-}
-
 TEST_F(ProgramTest, InteractiveImageQuestionsInOrderWithTheirTexts) {
   write_ramp("ramp.map", 40, 30);
   answers({"missing.map", "ramp.map", "", "", "", ""});    // a missing file is asked again

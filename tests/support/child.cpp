@@ -35,19 +35,16 @@ void close_fd(int& fd) {
   fd = -1;
 }
 
-// Reads what `fd` holds without blocking; closes it at end of file.
-void drain(int& fd, std::string& a, std::string* b) {
+// Appends what `fd` holds without blocking; closes it at end of file.
+void drain(int& fd, std::string& to) {
   char buf[4096];
   while (fd >= 0) {
     const ssize_t n = read(fd, buf, sizeof buf);
     if (n > 0) {
-      a.append(buf, n);
-      if (b) b->append(buf, n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
+      to.append(buf, n);
+    } else if (n == 0 || errno != EINTR) {
       if (n == 0 || errno != EAGAIN) close_fd(fd);
-      break;
+      return;
     }
   }
 }
@@ -66,9 +63,7 @@ void Child::start(const std::function<void()>& in_child_after_pipes) {
   if (pid_ == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
+    dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
     in_child_after_pipes();
     _exit(127);
   }
@@ -94,8 +89,7 @@ Child::Child(const std::vector<std::string>& argv, const std::string& display,
   start([&] {
     signal(SIGPIPE, SIG_DFL);
     if (cwd.empty() || chdir(cwd.c_str()) == 0) execvpe(argp[0], argp.data(), envp.data());
-    ssize_t ignored = write(2, failed.data(), failed.size());
-    (void)ignored;
+    if (write(2, failed.data(), failed.size()) < 0) _exit(127);
   });
 }
 
@@ -110,8 +104,7 @@ Child::Child(const std::function<void()>& body) {
 
 Child::~Child() {
   close_stdin();
-  const double deadline = now() + 2;
-  while (!reap(false) && now() < deadline) pump(20);
+  for (const double deadline = now() + 2; !reap(false) && now() < deadline;) pump(20);
   if (!reap(false)) kill(pid_, SIGKILL), reap(true);
   close_fd(out_);
   close_fd(err_);
@@ -121,9 +114,9 @@ void Child::write_line(const std::string& line) {
   const std::string data = line + "\n";
   for (size_t done = 0; done < data.size();) {
     const ssize_t n = in_ < 0 ? -1 : write(in_, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw std::runtime_error("the child no longer reads \"" + line + "\":\n" + err());
-    done += n;
+    if (n < 0 && errno != EINTR)
+      throw std::runtime_error("the child no longer reads \"" + line + "\":\n" + err());
+    done += std::max<ssize_t>(n, 0);
   }
 }
 
@@ -132,29 +125,27 @@ void Child::close_stdin() {
 }
 
 bool Child::pump(int timeout_ms) {
-  pollfd fds[2];
-  int n = 0;
-  if (out_ >= 0) fds[n++] = {out_, POLLIN, 0};
-  if (err_ >= 0) fds[n++] = {err_, POLLIN, 0};
-  if (n > 0 && poll(fds, n, timeout_ms) > 0) {
-    drain(out_, pending_, &out_all_);
-    drain(err_, err_all_, nullptr);
+  pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+  if ((out_ >= 0 || err_ >= 0) && poll(fds, 2, timeout_ms) > 0) {
+    const size_t before = pending_.size();
+    drain(out_, pending_);
+    out_all_ += pending_.substr(before);
+    drain(err_, err_all_);
   }
   return out_ >= 0;
 }
 
 std::vector<std::string> Child::read_until(const std::string& marker, double timeout) {
-  const double deadline = now() + timeout;
-  for (;;) {
+  for (const double deadline = now() + timeout;;) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t nl; (nl = pending_.find('\n', start)) != std::string::npos; start = nl + 1) {
-      std::string line = pending_.substr(start, nl - start);
-      if (line == marker) {
+    for (size_t start = 0, nl; (nl = pending_.find('\n', start)) != std::string::npos;
+         start = nl + 1) {
+      lines.push_back(pending_.substr(start, nl - start));
+      if (lines.back() == marker) {
         pending_.erase(0, nl + 1);
+        lines.pop_back();
         return lines;
       }
-      lines.push_back(std::move(line));
     }
     const double left = deadline - now();
     if (out_ < 0 || left <= 0)
@@ -176,15 +167,14 @@ std::string Child::err() {
 }
 
 bool Child::reap(bool block) {
-  while (!exited_) {
-    int st = 0;
-    const pid_t r = waitpid(pid_, &st, block ? 0 : WNOHANG);
+  int st = 0;
+  pid_t r = 0;
+  while (!exited_ && ((r = waitpid(pid_, &st, block ? 0 : WNOHANG)) != 0)) {
     if (r < 0 && errno == EINTR) continue;
-    if (r == 0) return false;
     exited_ = true;
     status_ = r < 0 ? -1 : WIFSIGNALED(st) ? 128 + WTERMSIG(st) : WEXITSTATUS(st);
   }
-  return true;
+  return exited_;
 }
 
 bool Child::running() {
@@ -192,13 +182,10 @@ bool Child::running() {
 }
 
 int Child::wait_exit(double timeout) {
-  const double deadline = now() + timeout;
-  while (!reap(false)) {
+  for (const double deadline = now() + timeout; !reap(false); pump(20))
     if (now() >= deadline)
       throw std::runtime_error("the child still runs after " + std::to_string(timeout) +
                                " s; stderr:\n" + err());
-    pump(20);
-  }
   // What is left in the pipes; a grandchild holding them open must not make us wait.
   for (size_t before = 0; before != out_all_.size() + err_all_.size();) {
     before = out_all_.size() + err_all_.size();
@@ -207,18 +194,22 @@ int Child::wait_exit(double timeout) {
   return status_;
 }
 
-Finished run(const std::vector<std::string>& argv, const std::string& cwd) {
-  Child c(argv, "", cwd);
+namespace {
+Finished finish(Child& c) {
   c.close_stdin();
   const int status = c.wait_exit(120);
   return {status, c.out(), c.err()};
 }
+}  // namespace
+
+Finished run(const std::vector<std::string>& argv, const std::string& cwd) {
+  Child c(argv, "", cwd);
+  return finish(c);
+}
 
 Finished run(const std::function<void()>& body) {
   Child c(body);
-  c.close_stdin();
-  const int status = c.wait_exit(120);
-  return {status, c.out(), c.err()};
+  return finish(c);
 }
 
 TempFolder::TempFolder(bool enter) : owner_(getpid()) {
@@ -247,9 +238,8 @@ void write_lines(const std::string& path, const std::vector<std::string>& lines)
 }
 
 std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 

@@ -111,6 +111,11 @@ class ProbeTest : public ::testing::Test {
     if (end_job == 0 && mark_after) user->click(1);
     return p->finish();
   }
+  // A click of `button` at picture position (x, y), handled by the probe.
+  std::vector<std::string> click_at(int x, int y, int button = 1, int end_job = 0,
+                                    const std::function<bool()>& until = nullptr) {
+    return acting([&] { move(x, y), user->click(button); }, end_job, button != 1, until);
+  }
   // Shows the entry box, waits until it is on the screen and puts the pointer over it.
   WindowInfo open_iobox(const std::string& arguments) {
     p->send("iobox " + arguments);

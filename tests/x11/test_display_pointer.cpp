@@ -21,23 +21,15 @@ class Pointer : public ProbeTest {
   static constexpr unsigned long kApart = 400;  // ms: longer than a double click takes
   // A Ctrl + left drag from (x1, y1) to (x2, y2), until the probe meets job code `job`.
   std::vector<std::string> ctrl_drag(int x1, int y1, int x2, int y2, int job) {
-    return acting(
-        [&] {
-          move(x1, y1);
-          user->press(1, true, kApart);
-          for (int i = 1; i <= 6; ++i) move(x1 + (x2 - x1) * i / 6, y1 + (y2 - y1) * i / 6);
-          user->release(1, true);
-        },
-        job);
+    auto drag = [&] {
+      move(x1, y1), user->press(1, true, kApart);
+      for (int i = 1; i <= 6; ++i) move(x1 + (x2 - x1) * i / 6, y1 + (y2 - y1) * i / 6);
+      user->release(1, true);
+    };
+    return acting(drag, job);
   }
   std::vector<std::string> double_click(int x, int y) {
-    return acting(
-        [&] {
-          move(x, y);
-          user->click(1, false, kApart);
-          user->click(1);
-        },
-        105);
+    return acting([&] { move(x, y), user->click(1, false, kApart), user->click(1); }, 105);
   }
 };
 
@@ -92,11 +84,7 @@ TEST_F(Pointer, ReadOutShowsTheShiftedAndMirroredPositionAndIsErased) {
   const auto clean = shown(0, 0, image.width, 60);  // the read-out is in the top right corner
   auto read_out = [&](const std::string& shift, int x, int y) {
     p->cmd("trackon " + shift);
-    acting([] {});  // the probe has asked for pointer motion once it waits for events
-    acting([&] {
-      move(x + 30, y + 30);
-      move(x, y);
-    });
+    acting([&] { move(x + 30, y + 30), move(x, y); });
     const auto seen = shown(0, 0, image.width, 60);
     p->cmd("trackoff");
     EXPECT_EQ(shown(0, 0, image.width, 60), clean) << "the read-out is left behind";
@@ -204,28 +192,18 @@ TEST_F(Pointer, CursorShapes) {
   want[2] = bitmap_cursor("3f7e3f7e3f7e3f7e0f78ef7be003e003e003ef7b0f783f7e3f7e3f7e3f7e0000",
                           "1f7c1f7c1f7c1f7c0f78e003e003e003e003e0030f781f7c1f7c1f7c1f7c0000");
   want[3] = bitmap_cursor(std::string(64, '0'), std::string(64, 'f'));
+  want[-1] = bitmap_cursor(msb, msb);
+  want[-3] = bitmap_cursor(std::string(64, '0'), std::string(64, '0'));  // 3 in the other order
   move(600, 500);
-  // Above 8 is 8; a negative shape flips the bit order and is made positive.
-  const struct {
-    int asked, told;
-    std::vector<unsigned long> image;
-  } shapes[] = {{0, 0, want[0]},
-                {1, 1, want[1]},
-                {2, 2, want[2]},
-                {3, 3, want[3]},
-                {4, 4, want[4]},
-                {5, 5, want[5]},
-                {6, 6, want[6]},
-                {7, 7, want[7]},
-                {8, 8, want[8]},
-                {12, 8, want[8]},
-                {-1, 1, bitmap_cursor(msb, msb)},
-                {3, 3, bitmap_cursor(std::string(64, '0'), std::string(64, '0'))},
-                {-2, 2, want[2]}};
-  for (const auto& s : shapes) {
-    EXPECT_EQ(p->cmd("cursor " + std::to_string(s.asked)),
-              std::vector<std::string>{"cursor " + std::to_string(s.told)});
-    EXPECT_TRUE(cursor_image(d) == s.image) << "shape " << s.asked;
+  // Shape asked, shape told, image expected: above 8 is 8; a negative shape flips the bit
+  // order and is made positive.
+  const std::array<int, 3> shapes[] = {{0, 0, 0},   {1, 1, 1},  {2, 2, 2}, {3, 3, 3}, {4, 4, 4},
+                                       {5, 5, 5},   {6, 6, 6},  {7, 7, 7}, {8, 8, 8}, {12, 8, 8},
+                                       {-1, 1, -1}, {3, 3, -3}, {-2, 2, 2}};
+  for (auto [asked, told, image] : shapes) {
+    EXPECT_EQ(p->cmd("cursor " + std::to_string(asked)),
+              std::vector<std::string>{"cursor " + std::to_string(told)});
+    EXPECT_TRUE(cursor_image(d) == want[image]) << "shape " << asked;
   }
 }
 
