@@ -117,28 +117,6 @@ TEST_F(ProgramTest, ToolsNotBuiltOrNotForThisDisplaySayOptionNotAvailable) {
   }
 }
 
-TEST_F(ProgramTest, CursorMenuAndTheReversedBitPattern) {
-  open_ramp();
-  script::menu(8);
-  script::menu(3);  // box crosshair
-  script::answer("1");
-  script::menu(8);
-  script::menu(6);  // circle: no question
-  script::menu(8);
-  script::menu(2);  // fine crosshair, pattern kept
-  script::answer("");
-  run({});
-  EXPECT_EQ(script::log_with("menu|Default cursor").front(),
-            "menu|Default cursor|Fine crosshair|Box crosshair|Giant crosshair|Cross|Circle|Hand|"
-            "Bird|Skull");
-  auto cursors = script::log_with("cursor ");
-  // The start-up's default cursor, then 2 and -2, 5, 1.
-  EXPECT_EQ(cursors, (std::vector<std::string>{"cursor 0", "cursor 2", "cursor -2", "cursor 5",
-                                               "cursor 1"}));
-  EXPECT_TRUE(script::shown("If the cursor bit pattern is correct, type ... <cr>"));
-  EXPECT_TRUE(script::shown("To reverse cursor bit pattern type ............  1"));
-}
-
 TEST_F(ProgramTest, RescaleAsksTheDensitiesAndDrawsAgain) {
   open_ramp();
   script::menu(1);
@@ -182,62 +160,6 @@ TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {
   EXPECT_NE(boxes[boxes.size() - 2].find("|Type in file name ...|"), std::string::npos);
 }
 
-TEST_F(ProgramTest, MoreSectionsAreAddedToTheRaster) {
-  write_ramp("stack.map", 20, 20, 3);
-  answers({"stack.map", "0,0,0,0,0,1", "", ""});
-  script::menu(1);  // auto layout
-  script::menu(11);
-  answers({"0,0,0,0,2,2", "", "", "600,600"});  // the centre of the one new section
-  run({});
-  EXPECT_TRUE(script::shown(" $enter limits (xmin,max,ymin,max,zmin,max)"));
-  EXPECT_EQ(gen.first_z, 2);
-  const auto& p = script::pictures().at(0);
-  // Sections 0 and 1 of the first display are still there beside section 2: the
-  // top right pixel of each (density 19 + 190 + 1000 z of at most 2209).
-  auto top_right = [](int centre_x, int centre_y) {
-    return script::pictures().at(0).at(centre_x + 9, 974 - (centre_y - 10 + 19));
-  };
-  const int row_centre = 974 - 10 - 5;
-  EXPECT_EQ(top_right(15, row_centre), 12);  // 209 * 125 / 2209 = 11.8
-  EXPECT_EQ(top_right(40, row_centre), 68);  // 1209 -> 68.4
-  EXPECT_EQ(top_right(600, 600), 125);       // 2209
-  EXPECT_EQ(p.nx, 1230);
-}
-
-TEST_F(ProgramTest, HideWidgetsWaitsWithoutShowingTheMenu) {
-  open_ramp();
-  script::menu(5);
-  script::answer("");
-  script::menu(3);
-  run({});
-  EXPECT_EQ(script::last_prompt(),
-            (std::vector<std::string>{"Tolsvik - image display program H14.76",
-                                      "Type ctrl/m to restore menu", "Type ctrl/l to restore label",
-                                      "Type ctrl/s to restore slider",
-                                      "Type any key to acknowledge and continue"}));
-  auto tail = after_menu();
-  // After the acknowledgement the next job is taken without a new menu.
-  auto hidden = std::find(tail.begin(), tail.end(), "sliderhide");
-  auto zoom = std::find(tail.begin(), tail.end(), "zoomhide");
-  ASSERT_NE(hidden, tail.end());
-  ASSERT_NE(zoom, tail.end());
-  for (auto it = hidden; it != zoom; ++it) EXPECT_NE(it->rfind("menu|", 0), 0u) << *it;
-}
-
-TEST_F(ProgramTest, ColourTableRedisplaysAfterRescaling) {
-  open_ramp();
-  script::menu(7);
-  script::menu(1);  // Black/White
-  script::mark(5, 5);
-  script::menu(1);     // re-scale to the thresholds
-  script::answer("");  // centre of the redisplay
-  run({});
-  EXPECT_EQ(script::draws(), 2);
-  // After the redisplay the grey table is back.
-  EXPECT_EQ(script::red()[1], 516);
-  EXPECT_EQ(script::red()[127], 65535);
-}
-
 TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   open_ramp();
   script::menu(21);
@@ -254,17 +176,6 @@ TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   script::menu(21);
   run({});
   EXPECT_EQ(script::log_with("menu|Display image").size(), 2u);
-}
-
-TEST_F(ProgramTest, ClickModeGoesStraightToTheCoordinateTool) {
-  write_datafile("img");
-  write_ramp("tvkclick.tvk", 30, 20);
-  script::menu(6);  // tvkclick.tvk: no questions at all
-  run({});
-  EXPECT_TRUE(script::log_with("iobox|").empty());
-  // Without the coordinate tool the click mode ends with the line.
-  EXPECT_TRUE(script::shown("Option not available"));
-  EXPECT_EQ(datafile.click_mode, 0);
 }
 
 }  // namespace

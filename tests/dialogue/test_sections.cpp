@@ -260,26 +260,9 @@ TEST_F(Sections, ScrollingStoresImagesAndFollowsTheSlider) {
     EXPECT_EQ(std::vector<int>({picture(k).nx, picture(k).ny}), std::vector<int>({10, 6}));
     expect_pixels({{3, 0, 10 * k + 1}, {3, 5, 10 * k + 6}}, k);
   }
-  // Too many stored images: a smaller range is asked (again while the last is below 1).
-  fresh();
-  start(10, 6, 8, by_section_and_row, {0, 9, 0, 5, 0, 7, 1, 100, 80, 0, 125});
-  script::config().max_pixels = 300;
-  script::menu(4);
-  script::answer("0,0");
-  script::answer("2,5");
-  EXPECT_FALSE(run());  // the scrolling menu waits
-  EXPECT_TRUE(script::shown("Insufficient memory for this request, please re-enter"));
-  EXPECT_EQ(script::log_with("iobox").size(), 2u);
-  EXPECT_EQ(gen.display_count, 4);
-  EXPECT_EQ(script::last_menu(),
-            (std::vector<std::string>{"Scroll through sections", "Change colour table",
-                                      "Read another map", "Quit Tolsvik"}));
-  expect_pixels({{0, 0, 21}});
-  expect_pixels({{0, 0, 51}}, 3);
 }
 
-// The movie runs forwards and backwards, waits the slider's delay, restarts from image 0
-// when the slider moves, and continues after the widgets are hidden.
+// The movie runs forwards and backwards and waits the slider's delay.
 TEST_F(Sections, MovieReturnAndQuit) {
   start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0, 125});
   script::menu(5);
@@ -289,21 +272,6 @@ TEST_F(Sections, MovieReturnAndQuit) {
   EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 1, 0, 1, 2}));
   EXPECT_EQ(script::log_with("delay 500000").size(), 7u);
   EXPECT_TRUE(script::shown("Use slider bar to set delay : range 0 - 1 seconds"));
-  script::reset();
-  gen.first_z = 0;
-  gen.last_z = 2;
-  script::menu(5);
-  script::idle(2);
-  script::menu(2);  // hide the widgets: the movie goes on
-  script::answer("");
-  script::idle(1);
-  script::slider(1, 20);  // 0.2 s, from image 0 again
-  script::idle(2);
-  script::menu(3);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 0, 1}));
-  EXPECT_EQ(script::log_with("delay 200000").size(), 2u);
-  EXPECT_TRUE(script::shown("Type ctrl/m to restore menu"));
   // "Return main menu" draws nothing; "Quit Tolsvik" ends the program.
   fresh();
   start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0, 125});
@@ -312,21 +280,6 @@ TEST_F(Sections, MovieReturnAndQuit) {
   EXPECT_EQ(script::draws(), 0);
   EXPECT_EQ(gen.display_count, 1);
   EXPECT_EQ(testsupport::run([] { script::menu(4), script::menu(4), run(); }).status, 0);
-}
-
-// Replay from an answer file and recording into "Tolsvik.tmp": the centre comes from the
-// file without a question and is written back as a whole answer line.
-TEST_F(Sections, ReplayedCentreIsRecorded) {
-  write_lines("answers.txt", {"300,200"});
-  start(11, 9, 1, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125});
-  answers_from_file("answers.txt");
-  ASSERT_EQ(gen.defaults_unit, 11);
-  const bool returned = run();
-  answers_finish();
-  ASSERT_TRUE(returned);
-  EXPECT_TRUE(script::log_with("iobox").empty());
-  EXPECT_EQ(gen.area_x1, 295);
-  EXPECT_EQ(read_lines("answers.txt").at(0), "300,200" + std::string(73, ' '));
 }
 
 }  // namespace

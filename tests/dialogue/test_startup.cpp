@@ -152,19 +152,6 @@ TEST_F(ProgramTest, TransformHalfNumbersChooseTheRowsAroundTheOrigin) {
   EXPECT_EQ(gen.shown_height, 25);
 }
 
-TEST_F(ProgramTest, TooLargeRasterAsksTheLimitsAgain) {
-  write_ramp("ramp.map", 40, 30);
-  script::config().max_pixels = 1230 * 974 - 1;  // not even the screen fits
-  answers({"ramp.map", "", "", ""});
-  run({});
-  const auto boxes = script::log_with("iobox|");
-  ASSERT_GE(boxes.size(), 4u);
-  EXPECT_NE(boxes[3].find("Insufficient resources for size of image, please re-enter:"
-                          "| number of points (x,y)="),
-            std::string::npos)
-      << boxes[3];
-}
-
 TEST_F(ProgramTest, RecordedAnswersReplayFromTheAnswerFile) {
   write_ramp("ramp.map", 40, 30);
   answers({"ramp.map", "2,30,3,20", "2", "5,200", ""});

@@ -143,22 +143,4 @@ TEST_F(Transform, HalfNumbersCoverTheSquareWithTheFriedelMirror) {
   EXPECT_EQ(drawn, 21 * 21 - 20);
 }
 
-// A raster exactly as tall as the display: row k = -10 lands one beyond the raster
-// and is dropped; nothing is written past the raster.
-TEST_F(Transform, RowBelowTheRasterIsDropped) {
-  start(
-      11, 22,
-      [](int, int row) {
-        return std::pair<float, float>{10.0f, static_cast<float>(row)};
-      },
-      10, 10, 22, 21, 0.0f, 50.0f);
-  const int64_t end = 22 * 21;
-  for (int i = 0; i < 44; ++i) map.raster[end + i] = 77;
-  script::answer("");
-  ASSERT_TRUE(run());
-  for (int i = 0; i < 44; ++i) ASSERT_EQ(map.raster[end + i], 77) << i;
-  EXPECT_EQ(gen.centre_y, 10);
-  EXPECT_EQ(picture().at(11 - 5, 1), test_maps::expected_index(std::hypot(10.0, 1.0), 0, 50));
-}
-
 }  // namespace

@@ -3,28 +3,12 @@
 // and temporary folders of the tests, and PNG files read back through libpng.
 #pragma once
 
-// Xlib's macros None, Bool, Status, True, False and Success break GoogleTest's headers when
-// those come later, so GoogleTest is read first, with any such macros hidden for the moment.
-#pragma push_macro("None")
-#pragma push_macro("Bool")
-#pragma push_macro("Status")
-#pragma push_macro("True")
-#pragma push_macro("False")
-#pragma push_macro("Success")
-#undef None
-#undef Bool
-#undef Status
-#undef True
-#undef False
-#undef Success
+// GoogleTest comes before the X11 headers, whose macros (None, Bool, Status, True, False,
+// Success) would break it; test files include X11 headers only through this one.
+// clang-format off
 #include <gtest/gtest.h>
-#pragma pop_macro("None")
-#pragma pop_macro("Bool")
-#pragma pop_macro("Status")
-#pragma pop_macro("True")
-#pragma pop_macro("False")
-#pragma pop_macro("Success")
-
+// clang-format on
+#include <X11/extensions/Xfixes.h>
 #include <png.h>
 
 #include <cstdint>

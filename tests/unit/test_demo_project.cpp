@@ -177,20 +177,4 @@ TEST(DemoProject, StoredTransformIsTheHalfPlaneTransformOfTheMaskedImage) {
   }
 }
 
-TEST(DemoProject, SpotAndPeakListsNameLatticePoints) {
-  const Project& p = project();
-  const std::vector<std::string> spots = read_lines("mdemo.spt"), peaks = read_lines("demo.pk");
-  ASSERT_GE(spots.size(), 15u);
-  ASSERT_EQ(peaks.size(), spots.size());
-  for (size_t i = 0; i < spots.size(); ++i) {
-    // The spot list editor's layout: two integers right-aligned in 6 columns.
-    ASSERT_EQ(spots[i].size(), 13u) << spots[i];
-    int hk[2], d[2];
-    ASSERT_TRUE(list_read_ints(spots[i], 2, hk).complete() &&
-                list_read_ints(peaks[i], 2, d).complete());
-    EXPECT_LE(std::fabs(d[0] - (hk[0] * p.lattice[0] + hk[1] * p.lattice[2])), 0.5) << spots[i];
-    EXPECT_LE(std::fabs(d[1] - (hk[0] * p.lattice[1] + hk[1] * p.lattice[3])), 0.5) << spots[i];
-  }
-}
-
 }  // namespace

@@ -69,19 +69,6 @@ TEST_F(Kelvane, Mode4ReplacesOneLineKeepingTheOthersByteForByte) {
   }
 }
 
-TEST_F(Kelvane, KeepsPermissionsAndSymbolicLinksAndCreatesAMissingFile) {
-  EXPECT_EQ(run({"4", "DATAFILE.dat", "3", "0.000,0.000"}), 0);
-  EXPECT_EQ(file(), "\n\n0.000,0.000\n");
-  chmod((dir / "DATAFILE.dat").c_str(), 0600);
-  fs::create_symlink("DATAFILE.dat", dir / "link.dat");
-  EXPECT_EQ(run({"4", "link.dat", "1", "mdemo"}), 0);
-  EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
-  EXPECT_EQ(file(), "mdemo\n\n0.000,0.000\n");
-  struct stat info;
-  ASSERT_EQ(stat((dir / "DATAFILE.dat").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-}
-
 TEST_F(Kelvane, BadCommandsAndFailuresAreReportedAndLeaveTheFileAlone) {
   std::ofstream(dir / "DATAFILE.dat") << "keep\nme\n";
   const std::vector<std::string> bad[] = {{},

@@ -76,24 +76,6 @@ TEST(PsWriter, GreyFileLayoutIsExact) {
   std::remove(path.c_str());
 }
 
-TEST(PsWriter, RowsAreSplitIntoLinesOf25Bytes) {
-  for (int ncols : {60, 50}) {
-    const std::string path = temp_path("rows");
-    write_picture(path, 0, 0, 0, 10, 10, ncols, 2, [](int r, int c) { return r * 100 + c; });
-    std::vector<std::string> rows = lines_after(read_lines(path), "image");
-    std::vector<size_t> lengths;
-    for (auto& line : rows) lengths.push_back(line.size());
-    if (ncols == 60) {
-      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 20, 50, 50, 20, 3, 8, 8}));
-      EXPECT_EQ(rows[2], "32333435363738393A3B");  // bytes 50..59 of the first row
-      EXPECT_EQ(rows[3].substr(0, 4), "6465");     // the second row starts a new line
-    } else {
-      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 50, 50, 3, 8, 8}));
-    }
-    std::remove(path.c_str());
-  }
-}
-
 TEST(PsWriter, ColourHeaderCarriesClampedTablesAndRowSize) {
   int red[256], green[256], blue[256];
   for (int i = 0; i < 256; ++i) red[i] = i, green[i] = 255 - i, blue[i] = i;
@@ -119,33 +101,6 @@ TEST(PsWriter, ColourHeaderCarriesClampedTablesAndRowSize) {
   pscriptcolourimage(row);
   pscriptend();
   EXPECT_EQ(lines_after(read_lines(path), "/blue [").at(0), identity);
-  std::remove(path.c_str());
-}
-
-TEST(PsWriter, LandscapeMovesOriginDownByPageWidth) {
-  const std::string path = temp_path("landscape");
-  write_picture(path, 1, 12.5f, 10, 270, 190, 1, 1, [](int, int) { return 0; });
-  EXPECT_EQ(read_lines(path).at(7),
-            "    90 rotate    12.50 -200.00 translate   270.00  190.00 scale");
-  std::remove(path.c_str());
-}
-
-TEST(PsWriter, CallsWithoutOpenUnitDoNothing) {
-  const unsigned char row[4] = {1, 2, 3, 4};
-  const int table[256] = {};
-  pscriptinit(nullptr, 0, 0, 0, 0, 10, 10, 0, 4, 1);
-  pscriptcolourtable(table, table, table);
-  pscriptgreyimage(row);
-  pscriptcolourimage(row);
-  pscriptendimage();
-  pscriptend();
-  // After pscriptend the closed unit is forgotten.
-  const std::string path = temp_path("closed");
-  write_picture(path, 0, 0, 0, 10, 10, 4, 1, [](int, int) { return 0; });
-  pscriptgreyimage(row);
-  pscriptendimage();
-  pscriptend();
-  EXPECT_EQ(read_lines(path).back(), "%Trailer");
   std::remove(path.c_str());
 }
 

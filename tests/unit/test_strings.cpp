@@ -63,22 +63,6 @@ TEST(Strings, HexIntochAndRmblank) {
   EXPECT_EQ(std::string(tiny.data(), 2), "ab");
 }
 
-TEST(Strings, CalendarText) {
-  std::array<char, 30> t;
-  std::time_t now = getdate(t);
-  EXPECT_GT(now, 0);
-  std::string s(t.data(), t.size());
-  EXPECT_TRUE(std::regex_match(
-      s.substr(0, 24),
-      std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}")))
-      << s;
-  EXPECT_EQ(s[24], '\n');
-  EXPECT_EQ(s.substr(25), "     ");
-  std::array<char, 8> shortened;
-  getdate(shortened);
-  EXPECT_EQ(std::string(shortened.data(), 8), s.substr(0, 8));
-}
-
 TEST(Strings, Fields) {
   std::array<char, 6> f;
   set_field(f, "abcdefgh");

@@ -23,27 +23,6 @@ class Widgets : public ProbeTest {};
 
 }  // namespace
 
-TEST_F(Widgets, ImageAreaIsTheScreenLessTheBorderOrTheRequestedSize) {
-  const struct {
-    int w, h;
-    std::string size;  // what tolpixinit hands back
-    int area_w, area_h;
-  } cases[] = {{600, 400, "size 1230 974", 1230, 974},  // a positive request fills the screen
-               {-600, -400, "size 600 400", 600, 400},
-               {-1300, -400, "size -1300 -400", 0, 0}};  // refused, caller's sizes kept
-  stop();
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.size);
-    Probe q(server(), c.w, c.h);
-    EXPECT_TRUE(contains(q.init_lines(), c.size));
-    EXPECT_EQ(c.w == -1300, contains(q.init_lines(), "Requested window size too large"));
-    if (c.area_w > 0) xdrive::ProgramWindow area(*user, 10, c.area_w, c.area_h);  // or throws
-    q.child().close_stdin();
-    q.child().wait_exit();
-    stop();
-  }
-}
-
 TEST_F(Widgets, BoxesStackUnderOneAnotherInTheirOrder) {
   p->cmd("draw 600 500 0 ramp");
   const int form_top = top(image) - 4;

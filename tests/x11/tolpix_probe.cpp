@@ -72,8 +72,8 @@ const int32_t* pattern(const std::string& name, int32_t nx, int32_t ny) {
   return raster.data();
 }
 
-// What the event handlers drew, and the events asked for, reach the server before the command
-// returns: reading the pointer is a round trip on the library's connection.
+// What a command drew, and the events it asked for, reach the server before the command is
+// over: reading the pointer is a round trip on the library's connection.
 void round_trip() {
   int32_t x, y;
   tolpixreadmenupointer(x, y);
@@ -179,8 +179,7 @@ const std::map<std::string, std::function<void(Args&)>> kCommands = {
   // J: handles events until job code J, telling every job code met
   {"wait", [](Args& a) {
      for (int32_t want = a.i(), job = kJobNone; job != want;)
-       if (tolpixwait(job), job != kJobNone) say("job", job);
-     round_trip(); }},
+       if (tolpixwait(job), job != kJobNone) say("job", job); }},
   {"job", [](Args&) { int32_t j = 0; tolpixerror(j); say("job", j); }},
   {"pointer", [](Args&) {
      int32_t x, y;
@@ -234,7 +233,7 @@ const std::map<std::string, std::function<void(Args&)>> kCommands = {
   {"solid", [](Args&) { tolpixsetsolid(); }},
   {"font", [](Args& a) { int32_t k = a.i(), e = -1; tolpixchangefont(k, e); say("ierr", e); }},
   {"cursor", [](Args& a) { int32_t c = a.i(); tolpixchangecursor(c); say("cursor", c); }},
-  {"trackon", [](Args& a) { int32_t x = a.i(); tolpixpointertrackon(x, a.i()), round_trip(); }},
+  {"trackon", [](Args& a) { int32_t x = a.i(); tolpixpointertrackon(x, a.i()); }},
   {"trackoff", [](Args&) { tolpixpointertrackoff(); }},
   {"rubber", [](Args& a) { tolpixrubberenable(a.i()); }},
   {"rubberread", [](Args&) {
@@ -260,7 +259,7 @@ int main() {
     Args a{std::istringstream(line)};
     const std::string command = a.word();
     if (auto it = kCommands.find(command); it != kCommands.end())
-      it->second(a);
+      it->second(a), round_trip();
     else
       std::printf("unknown command %s\n", command.c_str());
     std::printf("<<done>>\n");
