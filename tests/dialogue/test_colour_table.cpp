@@ -136,7 +136,7 @@ TEST_F(ColourTable, DreamworldHelpers) {
   EXPECT_FLOAT_EQ(colour_icurve(-0.1f, 0.0f), 0.0f);
 }
 
-TEST_F(ColourTable, ComplementaryAndSaturationThresholds) {
+TEST_F(ColourTable, ComplementaryThreshold) {
   script::menu(9);
   script::menu(1);  // Red/green, threshold 64
   script::mark(0, 0);
@@ -146,20 +146,6 @@ TEST_F(ColourTable, ComplementaryAndSaturationThresholds) {
   EXPECT_EQ(script::red()[64], 33026);
   EXPECT_EQ(script::green()[64], 0);
   EXPECT_EQ(script::red()[127], 65535);
-
-  script::menu(10);
-  script::menu(1);           // Background black/white
-  script::job(5);            // ignored
-  script::slider(1, 40.0f);  // n = 51
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::red()[50], ramp(50));
-  for (int i = 51; i <= 127; ++i) {
-    ASSERT_EQ(script::red()[i], 65535) << i;
-    ASSERT_EQ(script::green()[i], 42405) << i;
-    ASSERT_EQ(script::blue()[i], 0) << i;
-  }
-  EXPECT_EQ(script::red()[0], 0);
 }
 
 TEST_F(ColourTable, ReadFromFile) {

@@ -167,15 +167,6 @@ TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   EXPECT_TRUE(logged("rmvectors"));
   EXPECT_TRUE(logged("clear"));
   EXPECT_EQ(script::last_prompt()[2], "Type in file name ...");
-
-  fresh();
-  write_datafile("ramp");
-  script::menu(1);  // "Display image" opens ramp.tvk
-  std::filesystem::copy_file("ramp.map", "ramp.tvk");
-  answers({"", "", "", ""});
-  script::menu(21);
-  run({});
-  EXPECT_EQ(script::log_with("menu|Display image").size(), 2u);
 }
 
 }  // namespace

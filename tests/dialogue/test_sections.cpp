@@ -77,61 +77,28 @@ TEST_F(Sections, CentreAnswersPlaceTheSectionInsideTheRaster) {
     std::vector<int> area;  // x1, x2, y1, y2
     std::vector<Pixel> pixels;
   } cases[] = {
-      {"typed",
-       11,
-       9,
-       ramp,
-       {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125},
-       {"300,200"},
-       {295, 305, 196, 204},
-       {{300, 200, 5 + 40 + 1}, {295, 204, 1}}},
-      {"out of bounds, asked again",
-       11,
-       9,
-       ramp,
-       {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125},
-       {"2,2", ""},
-       {295, 305, 196, 204},
-       {}},
+      // clang-format off
+      {"typed", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125}, {"300,200"},
+       {295, 305, 196, 204}, {{300, 200, 5 + 40 + 1}, {295, 204, 1}}},
+      {"out of bounds, asked again", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125},
+       {"2,2", ""}, {295, 305, 196, 204}, {}},
       // The check lets the last column fall on raster column 600: it is dropped.
-      {"at the right edge",
-       11,
-       9,
-       ramp,
-       {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125},
-       {"595,200"},
-       {590, 600, 196, 204},
-       {{599, 200, 9 + 40 + 1}, {0, 200, 0}}},
+      {"at the right edge", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125}, {"595,200"},
+       {590, 600, 196, 204}, {{599, 200, 9 + 40 + 1}, {0, 200, 0}}},
       // As tall as the raster: the lowest row falls on raster row 10 and is dropped.
-      {"as tall as the raster",
-       8,
-       10,
-       ramp,
-       {0, 7, 0, 9, 0, 0, 1, 20, 10, 0, 125},
-       {""},
-       {6, 13, 0, 9},
-       {{6, 1, 91}, {6, 9, 11}, {6, 0, 0}}},
+      {"as tall as the raster", 8, 10, ramp, {0, 7, 0, 9, 0, 0, 1, 20, 10, 0, 125}, {""},
+       {6, 13, 0, 9}, {{6, 1, 91}, {6, 9, 11}, {6, 0, 0}}},
       // Compression 2 of a 5 x 5 area: 2 x 2 block means 17.5 + 20 i + 2 j; the last column
       // and row (huge here) belong to no block.
-      {"compressed",
-       7,
-       7,
-       [](int x, int y, int) { return x == 5 || y == 5 ? 1e6f : float(x * 10 + y + 1); },
-       {1, 5, 1, 5, 0, 0, 2, 20, 20, 0, 125},
-       {"10,10"},
-       {9, 10, 9, 10},
+      {"compressed", 7, 7,
+       [](int x, int y, int) { return x == 5 || y == 5 ? 1e6f : x * 10 + y + 1.f; },
+       {1, 5, 1, 5, 0, 0, 2, 20, 20, 0, 125}, {"10,10"}, {9, 10, 9, 10},
        {{9, 11, 18}, {10, 11, 38}, {9, 10, 20}, {10, 10, 40}, {8, 11, 0}, {11, 11, 0}, {9, 9, 0}}},
       // A flat density range: above amin 125, at or below it 0, not a number 0.
-      {"flat range",
-       4,
-       1,
-       [&](int x, int, int) {
-         return std::array{5.f, 10.f, 15.f, nan}[x];
-       },
-       {0, 3, 0, 0, 0, 0, 1, 10, 10, 10, 10},
-       {"5,5"},
-       {3, 6, 5, 5},
+      {"flat range", 4, 1, [&](int x, int, int) { return std::array{5.f, 10.f, 15.f, nan}[x]; },
+       {0, 3, 0, 0, 0, 0, 1, 10, 10, 10, 10}, {"5,5"}, {3, 6, 5, 5},
        {{3, 5, 0}, {4, 5, 0}, {5, 5, 125}, {6, 5, 0}}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -185,43 +152,25 @@ TEST_F(Sections, RowLayoutsFillLinesFromTheTopLeft) {
     std::vector<Pixel> pixels;
     std::vector<std::string> lines;
   } cases[] = {
-      {95,
-       20,
-       12,
-       1000,
-       300,
-       [] { script::menu(1); },
-       {12, 11, 1, 0},
+      // clang-format off
+      {95, 20, 12, 1000, 300, [] { script::menu(1); }, {12, 11, 1, 0},
        {{52, 15, 1}, {152, 15, 11}, {952, 15, 91}, {52, 40, 101}, {152, 40, 111}, {102, 15, 0}},
        {}},
-      {95,
-       20,
-       6,
-       200,
-       50,
-       [] { script::menu(1), script::answer("0,3"), script::menu(1); },
-       {4, 3, 2, 1},
-       {{152, 40, 31}},
-       {"Too many sections, re-specify start and end sections"}},
+      {95, 20, 6, 200, 50, [] { script::menu(1), script::answer("0,3"), script::menu(1); },
+       {4, 3, 2, 1}, {{152, 40, 31}}, {"Too many sections, re-specify start and end sections"}},
       {95, 20, 8, 200, 50, [] { gen.defaults_unit = 11; }, {4, 3, 0, 0}, {{152, 40, 31}}, {}},
-      {50,
-       40,
-       4,
-       300,
-       200,
-       [] {
+      {50, 40, 4, 300, 200, [] {
          script::menu(2);
          for (const char* a : {"30,25,60,50,0", "30,25,60,50,6"}) script::answer(a);  // 356 > 300
          script::menu(2);
          script::answer("30,25,60,200,2");  // 175 - 200 - 20 + 1 < 0
          script::menu(2);
-         script::answer("30,25,60,50,2");
-       },
-       {4, 3, 3, 4},
-       {{30, 25, 1}, {90, 25, 11}, {30, 75, 21}, {90, 75, 31}},
+         script::answer("30,25,60,50,2"); },
+       {4, 3, 3, 4}, {{30, 25, 1}, {90, 25, 11}, {30, 75, 21}, {90, 75, 31}},
        {" number of points (x,y,z)=   50   40    4", " max screen width, height =  300  200",
         "These values take image out of bounds in x",
         "These values take image out of bounds in y"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.nz);

@@ -86,26 +86,6 @@ TEST_F(ProgramTest, EachMenuBuildsItsFileNamesAndSetsItsModes) {
   EXPECT_EQ(read_lines("out.txt").at(1), " getting: abc.ave.tvk          or abc.ave.tvk         ");
 }
 
-TEST_F(ProgramTest, CornerCycleVisitsTheFourCornersInTurn) {
-  write_datafile("mdemo");
-  touch(
-      {"CUT/demo.tl.fft.tvk", "CUT/demo.tr.fft.tvk", "CUT/demo.bl.fft.tvk", "CUT/demo.br.fft.tvk"});
-  // Taken at once after each fit, the counter walks tl, tr, bl, br and round again.
-  for (const char* corner : {"tl", "tr", "bl", "br", "tl"}) {
-    script::reset();
-    EXPECT_EQ(start_menu(true), StartChoice::File);
-    EXPECT_EQ(chosen_file(), std::string("CUT/demo.") + corner + ".fft.tvk");
-  }
-  EXPECT_EQ(datafile.corner_counter, 1);
-  EXPECT_TRUE(script::log_with("menu|").empty());
-  // From the menu the cycle starts at the top left, or at the corner CTF fitting left.
-  datafile.corner_counter = 3;
-  EXPECT_EQ(pick(6), "CUT/demo.tl.fft.tvk");
-  datafile.corner_start = 3;
-  EXPECT_EQ(pick(6), "CUT/demo.bl.fft.tvk");
-  EXPECT_EQ(datafile.corner_counter, 3);
-}
-
 TEST_F(ProgramTest, MissingFilesDefaultsAndQuit) {
   // A built file that is missing is asked for again.
   write_datafile("img01");

@@ -1,7 +1,6 @@
-// The generated demo project, read back the way the program reads it: maps through
-// the map-file layer, DATAFILE.dat and the lists through the list-directed reader.
-// The checks tie the files to each other: the transforms to the image, the peaks to the
-// lattice of line 32, the corner defoci of lines 25-28 to the mean defocus of line 34.
+// The generated demo project, read back through the map-file layer the way the program reads
+// it: every map of the project with its size, mode and header statistics, the masked image
+// made from the image, and the stored transform the transform of the masked image.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,8 +11,6 @@
 #include <vector>
 
 #include "mapfile/mapfile.h"
-#include "tests/support/child.h"
-#include "textio/listread.h"
 
 namespace {
 
@@ -39,63 +36,6 @@ Map read_map(const std::string& name) {
   for (int r = 0; r < m.ny * m.nz; ++r) EXPECT_EQ(irdlin(1, m.data.data() + r * row), 0) << name;
   imclose(1);
   return m;
-}
-
-std::vector<std::string> read_lines(const std::string& name) {
-  return testsupport::read_lines(kDemo + "/" + name);
-}
-
-std::vector<double> reals(const std::string& text, int n) {
-  std::vector<double> v(n, std::nan(""));
-  ListResult r = list_read_doubles(text, n, v.data());
-  EXPECT_FALSE(r.error) << text;
-  EXPECT_EQ(r.fields, n) << text;
-  return v;
-}
-
-// The project parameters, read from DATAFILE.dat as the tools read them.
-struct Project {
-  std::vector<std::string> lines;
-  std::vector<double> corner, lattice, defoci;
-
-  explicit Project(const std::vector<std::string>& text) : lines(text) {
-    for (int c = 0; c < 4; ++c) corner.push_back(reals(line(25 + c), 1)[0]);
-    lattice = reals(line(32), 4), defoci = reals(line(34), 3);
-  }
-  std::string line(int n) const { return n <= static_cast<int>(lines.size()) ? lines[n - 1] : ""; }
-};
-
-const Project& project() {
-  static const Project p(read_lines("DATAFILE.dat"));
-  return p;
-}
-
-TEST(DemoProject, DatafileHoldsOneConsistentSetOfParameters) {
-  const Project& p = project();
-  ASSERT_GE(p.lines.size(), 160u);
-  for (size_t i = 0; i < p.lines.size(); ++i) EXPECT_LE(p.lines[i].size(), 80u) << "line " << i + 1;
-  EXPECT_EQ(p.line(12), "mdemo");
-  EXPECT_EQ(p.line(23), "     0");
-  EXPECT_EQ(reals(p.line(58), 2), std::vector<double>({0.0, 0.0}));
-
-  // Line 32 is the reciprocal lattice in transform pixels of the 1024 image;
-  // back in real space it is the simulated cell: 40 and 50 pixels, 100 degrees.
-  const double* l = p.lattice.data();
-  double det = l[0] * l[3] - l[1] * l[2];
-  double ax = 1024 * l[3] / det, ay = -1024 * l[2] / det;
-  double bx = -1024 * l[1] / det, by = 1024 * l[0] / det;
-  EXPECT_NEAR(std::hypot(ax, ay), 40.0, 0.1);
-  EXPECT_NEAR(std::hypot(bx, by), 50.0, 0.1);
-  double angle = std::acos((ax * bx + ay * by) / std::hypot(ax, ay) / std::hypot(bx, by));
-  EXPECT_NEAR(angle * 180 / kPi, 100.0, 0.2);
-
-  // A flat tilted specimen: the corner defoci lie on a plane (tl + br = tr + bl,
-  // up to the whole-Angstrom rounding) centred on the mean defocus of line 34,
-  // and they differ, since the specimen is tilted.
-  const std::vector<double>& c = p.corner;
-  EXPECT_NEAR(c[0] + c[3], c[1] + c[2], 2.0);
-  EXPECT_NEAR((c[0] + c[1] + c[2] + c[3]) / 4, (p.defoci[0] + p.defoci[1]) / 2, 2.0);
-  EXPECT_GT(*std::max_element(c.begin(), c.end()) - *std::min_element(c.begin(), c.end()), 500.0);
 }
 
 TEST(DemoProject, MapsHaveTheSizesModesAndStatisticsTheProjectNeeds) {

@@ -40,24 +40,23 @@ class Kelvane : public ::testing::Test {
 TEST_F(Kelvane, Mode4ReplacesOneLineKeepingTheOthersByteForByte) {
   const std::string q(5000, 'q'), kept = "first line  \n" + q + "\nold value\r\n\n  last\tline";
   const Edit edits[] = {
+      // clang-format off
       // A short file is extended with empty lines; an unfinished last line is closed first.
-      {"one\ntwo\n",
-       {"4", "DATAFILE.dat", "5", "25.612,4.518,-3.211,20.955"},
+      {"one\ntwo\n", {"4", "DATAFILE.dat", "5", "25.612,4.518,-3.211,20.955"},
        "one\ntwo\n\n\n25.612,4.518,-3.211,20.955\n"},
       {"alpha\nbeta", {"4", "DATAFILE.dat", "3", "gamma"}, "alpha\nbeta\ngamma\n"},
       {"", {"4", "DATAFILE.dat", "1", "x"}, "x\n"},
-      {kept,
-       {"4", "DATAFILE.dat", "3", "10500.00,9500.00,35.000"},
+      {kept, {"4", "DATAFILE.dat", "3", "10500.00,9500.00,35.000"},
        "first line  \n" + q + "\n10500.00,9500.00,35.000\r\n\n  last\tline"},
       // The last line stays without its newline; words are joined with one blank; the line
       // number may carry leading blanks.
-      {kept,
-       {"4", "DATAFILE.dat", " 5", "new", "", "last  line"},
+      {kept, {"4", "DATAFILE.dat", " 5", "new", "", "last  line"},
        "first line  \n" + q + "\nold value\r\n\nnew  last  line"},
       {kept, {"4", "DATAFILE.dat", "2", ""}, "first line  \n\nold value\r\n\n  last\tline"},
       // Modes 5 and 6 change nothing.
       {"x\ny\nz", {"5", "DATAFILE.dat", "32", "43", "M"}, "x\ny\nz"},
       {"x\ny\nz", {"6", "DATAFILE.dat"}, "x\ny\nz"},
+      // clang-format on
   };
   for (const Edit& e : edits) {
     SCOPED_TRACE(testing::PrintToString(e.args));

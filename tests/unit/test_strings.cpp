@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <regex>
 #include <string>
+#include <tuple>
 
 #include "textio/strings.h"
 
@@ -16,21 +16,17 @@ std::string padded(const std::string& s, size_t n) {
 }  // namespace
 
 TEST(Strings, InkommaRewritesSeparators) {
-  std::string a = padded("  1   2 ,  ,   3", 30);
-  EXPECT_EQ(inkomma(a), 6);
-  EXPECT_EQ(a, padded("1,2,3", 30));
-
-  std::string b = padded("1 2 3,", 20);
-  EXPECT_EQ(inkomma(b), 6);
-  EXPECT_EQ(b, padded("1,2,3", 20));
-
-  std::string c = padded("", 10);
-  EXPECT_EQ(inkomma(c), 1);
-  EXPECT_EQ(c, padded("", 10));
-
-  std::string d = "12";  // nothing to rewrite, no room around it
-  EXPECT_EQ(inkomma(d), 3);
-  EXPECT_EQ(d, "12");
+  // Text, width, the text afterwards and the length returned.
+  const std::tuple<std::string, size_t, std::string, int> cases[] = {
+      {"  1   2 ,  ,   3", 30, "1,2,3", 6},
+      {"1 2 3,", 20, "1,2,3", 6},
+      {"", 10, "", 1},
+      {"12", 2, "12", 3}};  // nothing to rewrite, no room around it
+  for (auto [text, width, after, length] : cases) {
+    std::string t = padded(text, width);
+    EXPECT_EQ(inkomma(t), length) << text;
+    EXPECT_EQ(t, padded(after, width)) << text;
+  }
 }
 
 TEST(Strings, LengthsOfBlankAndNulTerminatedTexts) {

@@ -21,7 +21,7 @@ class Probe {
  public:
   Probe(const xdrive::Xvfb& server, int width = 0, int height = 0)
       : child_({std::string(TOLSVIK_BIN_DIR) + "/tolpix_probe"}, server.display()) {
-    init_ = cmd("init " + std::to_string(width) + " " + std::to_string(height));
+    cmd("init " + std::to_string(width) + " " + std::to_string(height));
   }
   // Sends one command and returns the lines it printed.
   std::vector<std::string> cmd(const std::string& line, double timeout = 60) {
@@ -31,12 +31,10 @@ class Probe {
   // Sends a command that waits for the user and returns at once.
   void send(const std::string& line) { child_.write_line(line); }
   std::vector<std::string> finish() { return child_.read_until("<<done>>"); }
-  const std::vector<std::string>& init_lines() const { return init_; }
   testsupport::Child& child() { return child_; }
 
  private:
   testsupport::Child child_;
-  std::vector<std::string> init_;
 };
 
 inline bool contains(const std::vector<std::string>& lines, const std::string& text) {
@@ -59,13 +57,11 @@ class ProbeTest : public ::testing::Test {
   static void TearDownTestSuite() { delete server_; }
   static xdrive::Xvfb& server() { return *server_; }
 
-  void SetUp() override { start(0, 0); }
-  void start(int width, int height) {
-    if (!user) user = std::make_unique<xdrive::XUser>(server().display());
+  void SetUp() override {
+    user = std::make_unique<xdrive::XUser>(server().display());
     stop();
-    p = std::make_unique<Probe>(server(), width, height);
-    window = std::make_unique<xdrive::ProgramWindow>(*user, 20, width < 0 ? -width : 0,
-                                                     height < 0 ? -height : 0);
+    p = std::make_unique<Probe>(server());
+    window = std::make_unique<xdrive::ProgramWindow>(*user, 20);
     image = window->image_info();
     p->cmd("table 0 127 grey");
   }
