@@ -1,6 +1,6 @@
-// The window and its boxes as the user meets them: the image area at start-up, the
-// stacking of label, entry box, sliders and menu, menu clicks, typed answers, sliders and the
-// keys that bring hidden boxes back, the colour cells, and the X errors.
+// The boxes over the picture as the user meets them: the stacking of label, entry box, sliders
+// and menu, menu clicks, typed answers, sliders and the keys that bring hidden boxes back; the
+// colour cells; and the X errors.
 #include <algorithm>
 
 #include "tests/x11/probe.h"
