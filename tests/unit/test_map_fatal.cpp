@@ -91,6 +91,7 @@ TEST_F(MapFatal, DamagedHeaders) {
   const std::vector<float> data(16);
   const std::string rows = write_map("z.map", {.nxyz = {1, 0, 1}}, data);
   const std::string cols = write_map("n.map", {.nxyz = {-5, 1, 1}}, data);
+  const std::string none = write_map("c.map", {.nxyz = {0, 1, 1}}, data);
   const std::string mode = write_map("m.map", {.mode = 7}, data);
   const std::string neg = write_map("s.map", {.ispg = 1, .nsymbt = -80}, data);
   const std::string past = write_map("t.map", {.ispg = 1, .nsymbt = 1 << 30}, data);
@@ -105,6 +106,7 @@ TEST_F(MapFatal, DamagedHeaders) {
            "positive\n",
        "Error"},
       {"negative columns", [&] { read_it(1, cols); }, "must all be positive\n", "Error"},
+      {"no columns", [&] { read_it(1, none); }, "must all be positive\n", "Error"},
       {"mode 7", [&] { read_it(1, mode); },
        head + mode + "\n    Map mode          7 is not one of 0 to 4\n", "Error"},
       {"negative symmetry length", [&] { read_it(1, neg); },

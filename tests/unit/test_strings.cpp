@@ -32,6 +32,7 @@ TEST(Strings, InkommaRewritesSeparators) {
 TEST(Strings, LengthsOfBlankAndNulTerminatedTexts) {
   EXPECT_EQ(shorten(padded("", 40)), 1);
   EXPECT_EQ(shorten(padded("abc", 40)), 3);
+  EXPECT_EQ(shorten(std::string("abc \0\0", 6)), 3);  // NULs count as blanks
   EXPECT_EQ(lnblank(padded("", 40)), 0);
   EXPECT_EQ(lnblank(std::string("ab \0zz", 6)), 2);
   EXPECT_EQ(lnblank(padded("x y", 9)), 3);
