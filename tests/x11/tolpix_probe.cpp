@@ -207,7 +207,9 @@ const std::map<std::string, std::function<void(Args&)>> kCommands = {
      own_request([](Display* d) { XCreatePixmap(d, DefaultRootWindow(d), 1, 40000, 8); }); }},
   {"xerror", [](Args&) { own_request([](Display* d) { XFreePixmap(d, Pixmap{0x7ffffff}); }); }},
   {"box", [](Args& a) { int32_t x = a.i(), y = a.i(), u = a.i(); tolpixdrawbox(x, y, u, a.i()); }},
-  {"rmbox", [](Args& a) { int32_t x = a.i(), y = a.i(), u = a.i(); tolpixremovebox(x, y, u, a.i()); }},
+  {"rmbox", [](Args& a) {
+     int32_t x = a.i(), y = a.i(), u = a.i();
+     tolpixremovebox(x, y, u, a.i()); }},
   {"manyboxes", [](Args& a) {  // N X Y: N boxes of 4 x 4 at (X, Y)
      int32_t n = a.i(), x = a.i(), y = a.i(), u = x + 4, v = y + 4;
      for (int i = 0; i < n; ++i) tolpixdrawbox(x, y, u, v); }},
