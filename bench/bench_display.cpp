@@ -11,7 +11,7 @@
 
 #include "display/tolpix.h"
 #include "display/xstate.h"
-#include "tests/support/x11_harness.h"
+#include "samples/xdrive.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ BENCHMARK(BM_LatticeLines)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-  x11test::Xvfb server(1280, 1024, 8);
+  xdrive::Xvfb server(1280, 1024, 8);
   // The PostScript dump writes into the working folder.
   char folder[] = "/tmp/tolsvik-bench-XXXXXX";
   if (mkdtemp(folder) == nullptr || chdir(folder) != 0) return 1;

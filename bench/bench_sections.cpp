@@ -16,7 +16,7 @@
 #include "driver/transform.h"
 #include "mapfile/mapfile.h"
 #include "scripted_display.h"
-#include "tests/dialogue/dialogue_maps.h"
+#include "tests/support/test_maps.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ std::string transform_name() {
 // A ramp of values 0..255 in every row (both parts of each complex value).
 void write_map(const std::string& name, int nx, int ny, int mode) {
   const int per_row = mode == 4 ? 2 * nx : nx;
-  dialogue_maps::write_rows(name, nx, ny, 1, mode, [&](int y, int, float* row) {
+  test_maps::write_rows(name, nx, ny, 1, mode, [&](int y, int, float* row) {
     for (int x = 0; x < per_row; ++x) row[x] = static_cast<float>((x * 7 + y * 3) % 256);
   });
 }
@@ -59,20 +59,20 @@ void image_setup(int compression) {
 
 void BM_imread(benchmark::State& state) {
   const int compression = static_cast<int>(state.range(0));
-  dialogue_maps::open_map(image_name());
+  test_maps::open_map(image_name());
   for (auto _ : state) {
     script::reset();
     image_setup(compression);
     imread();
     benchmark::DoNotOptimize(script::pictures().at(0).raster.data());
   }
-  dialogue_maps::close_map();
+  test_maps::close_map();
   state.SetBytesProcessed(state.iterations() * int64_t{kSide} * kSide * 4);
 }
 BENCHMARK(BM_imread)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_fftread(benchmark::State& state) {
-  dialogue_maps::open_map(transform_name());
+  test_maps::open_map(transform_name());
   for (auto _ : state) {
     script::reset();
     gen.is_image = 0;
@@ -91,7 +91,7 @@ void BM_fftread(benchmark::State& state) {
     fftread();
     benchmark::DoNotOptimize(script::pictures().at(0).raster.data());
   }
-  dialogue_maps::close_map();
+  test_maps::close_map();
   state.SetBytesProcessed(state.iterations() * int64_t{kHalf} * kSide * 8);
 }
 BENCHMARK(BM_fftread)->Unit(benchmark::kMillisecond);

@@ -1,15 +1,9 @@
 // The colour-table command walked through the scripted display: the tables loaded
 // into the colour cells, the lines and widgets shown, and the changes to gen.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cmath>
-#include <filesystem>
 #include <fstream>
-#include <string>
 
-#include "driver/records.h"
-#include "scripted_display.h"
+#include "dialogue.h"
 #include "tools/area/colour_table.h"
 
 namespace {
@@ -19,12 +13,10 @@ int ramp(int i) {
   return static_cast<int>(std::lround(i * 65536.0 / 127.0));
 }
 
-class ColourTable : public ::testing::Test {
+class ColourTable : public prog::ProgramTest {
  protected:
   void SetUp() override {
-    script::reset();
-    lktble = LktbleRecord{};
-    gen = GenRecord{};
+    ProgramTest::SetUp();
     gen.message_lines = 1;
     gen.amin = 0.0f;
     gen.amax = 250.0f;
@@ -39,19 +31,6 @@ class ColourTable : public ::testing::Test {
       return false;
     }
   }
-  static std::string write_file(const std::string& text) {
-    auto path = std::filesystem::temp_directory_path() /
-                ("tvk_colours_" + std::to_string(getpid()) + "_" + std::to_string(serial_++));
-    std::ofstream(path) << text;
-    files_.push_back(path);
-    return path.string();
-  }
-  void TearDown() override {
-    for (auto& f : files_) std::filesystem::remove(f);
-    files_.clear();
-  }
-  static inline int serial_ = 0;
-  static inline std::vector<std::filesystem::path> files_;
 };
 
 TEST_F(ColourTable, DefaultRequestInstallsGreyWithoutDialogueOnce) {
@@ -146,74 +125,18 @@ TEST_F(ColourTable, SliderSchemesEndOnAMarkOrAnyOtherJob) {
   EXPECT_EQ(script::green()[0], 26214);
   const script::State& s = script::state();
   EXPECT_FALSE(s.sliders_shown || s.colourbar_shown || s.label_shown || s.menu_shown);
-
-  script::menu(7);  // Waterworld
-  script::mark(3, 3);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::red()[0], 0);
-  for (int i = 1; i <= 42; ++i) {
-    ASSERT_EQ(script::red()[i], script::blue()[i]) << i;
-    ASSERT_EQ(script::green()[i], 0) << i;
-  }
-  EXPECT_EQ(script::red()[1], std::lround(std::exp(-1.0) * 65535.0 / 127.0 / 2.0));
-  EXPECT_GT(script::green()[100], 0);
-  EXPECT_EQ(script::red()[100], 0);
-  EXPECT_EQ(script::red()[127], 65535);
-  EXPECT_FALSE(script::state().sliders_shown || script::state().label_shown);
 }
 
-TEST_F(ColourTable, MetallicAndMagicworldBrightnessSliders) {
-  script::menu(4);  // Metallic
-  script::menu(1);  // Gold
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  double base = std::exp(0.01) * 65535.0 / (1.9027972 * 122.0) * 10.0;  // cell 10, q = 2
-  EXPECT_NEAR(script::red()[10], base, 1.0);
-  EXPECT_NEAR(script::green()[10], base * 0.7, 1.0);
-  EXPECT_EQ(script::red()[125], 65535);  // limited
-  EXPECT_EQ(script::blue()[126], 65535);
-
-  script::menu(6);  // Magicworld
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::blue()[1], std::lround(std::exp(-4.0) * 65535.0 / 127.0));
-  for (int i = 1; i <= 25; ++i) ASSERT_EQ(script::red()[i] + script::green()[i], 0) << i;
-  for (int i = 50; i <= 74; ++i) {
-    ASSERT_GT(script::red()[i], 0) << i;
-    ASSERT_EQ(script::green()[i] + script::blue()[i], 0) << i;
-  }
-  for (int i = 100; i <= 112; ++i) ASSERT_EQ(script::red()[i], script::green()[i]) << i;
-
-  script::menu(6);
-  script::slider(2, 100.0f);  // blue segment shrinks to one cell
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::red()[1], 0);
-  EXPECT_GT(script::red()[2], 0);
-}
-
-TEST_F(ColourTable, DreamworldHelpersAndFlow) {
+TEST_F(ColourTable, DreamworldHelpers) {
   float x = 0.25f;
   EXPECT_NEAR(colour_compon(x), 1.16756 * std::tanh(1.28), 1e-5);
   EXPECT_FLOAT_EQ(x, 1.28f);  // the argument receives the wave value
   EXPECT_FLOAT_EQ(colour_icurve(0.5f, 0.0f), 32767.5f);
   EXPECT_FLOAT_EQ(colour_icurve(2.0f, 0.25f), 65535.0f);
   EXPECT_FLOAT_EQ(colour_icurve(-0.1f, 0.0f), 0.0f);
-
-  script::menu(8);
-  script::job(100);  // ignored
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  // Green of cell 64, phase 0, curve 0.25, s = 0.08 / 127.
-  double u = std::sin(2 * M_PI * 64 * 0.08 / 127) * 1.28;
-  double v = 1.16756 * std::tanh(u) * (63.0 * 64 / 16384) + 64.0 / 127;
-  EXPECT_NEAR(script::green()[64], v * 65535 * (1.25 - 0.25 * v), 2.0);
-  EXPECT_EQ(script::red()[0], 0);
-  EXPECT_TRUE(script::state().label_shown);  // the label stays
-  EXPECT_FALSE(script::state().sliders_shown || script::state().colourbar_shown);
 }
 
-TEST_F(ColourTable, ComplementaryAndSaturationThresholds) {
+TEST_F(ColourTable, ComplementaryThreshold) {
   script::menu(9);
   script::menu(1);  // Red/green, threshold 64
   script::mark(0, 0);
@@ -223,36 +146,6 @@ TEST_F(ColourTable, ComplementaryAndSaturationThresholds) {
   EXPECT_EQ(script::red()[64], 33026);
   EXPECT_EQ(script::green()[64], 0);
   EXPECT_EQ(script::red()[127], 65535);
-
-  script::menu(9);
-  script::menu(2);            // Blue/orange
-  script::slider(1, 100.0f);  // threshold 127: all blue
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::blue()[127], 65535);
-  EXPECT_EQ(script::red()[127], 0);
-
-  script::menu(10);
-  script::menu(1);           // Background black/white
-  script::job(5);            // ignored
-  script::slider(1, 40.0f);  // n = 51
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::red()[50], ramp(50));
-  for (int i = 51; i <= 127; ++i) {
-    ASSERT_EQ(script::red()[i], 65535) << i;
-    ASSERT_EQ(script::green()[i], 42405) << i;
-    ASSERT_EQ(script::blue()[i], 0) << i;
-  }
-  EXPECT_EQ(script::red()[0], 0);
-
-  script::menu(10);
-  script::menu(2);  // Background white/black, saturated from 125
-  script::mark(0, 0);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::green()[1], ramp(125));
-  EXPECT_EQ(script::green()[124], ramp(2));
-  EXPECT_EQ(script::green()[125], 42405);
 }
 
 TEST_F(ColourTable, ReadFromFile) {
@@ -262,7 +155,8 @@ TEST_F(ColourTable, ReadFromFile) {
   for (int i = 1; i <= 100; ++i)
     good += std::to_string(i) + (i % 2 ? " , " : "  ") + std::to_string(2 * i) + "," +
             std::to_string(3 * i) + "\n";
-  std::string path = write_file(good);
+  const std::string path = "colours.txt";
+  std::ofstream(path) << good;
   script::menu(11);
   script::answer("");  // blank: the scheme menu again
   script::menu(11);
@@ -279,7 +173,8 @@ TEST_F(ColourTable, ReadFromFile) {
   EXPECT_EQ(script::blue()[127], 65535);
 
   // Values are kept to what a cell holds; an unreadable record stops the reading.
-  std::string bad = write_file("70000 -5 7\n1,,3\nred green blue\n9 9 9\n");
+  const std::string bad = "bad.txt";
+  std::ofstream(bad) << "70000 -5 7\n1,,3\nred green blue\n9 9 9\n";
   script::menu(11);
   script::answer(bad);
   ASSERT_TRUE(run());

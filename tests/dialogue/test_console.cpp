@@ -1,13 +1,12 @@
 // The console helpers: reading numbers with the re-typing dialogue, the file check,
 // crosses, boxes and clipped lines, the text-string tool and the zoom menu.
+#include "dialogue.h"
 #include "display/tolpix.h"
-#include "driver/dialogue.h"
 #include "textio/strings.h"
-#include "program_fixture.h"
 
 namespace {
 
-using prog::ProgramTest;
+using namespace prog;
 
 Answer typed(const std::string& text) {
   Answer a;
@@ -62,7 +61,7 @@ TEST_F(ProgramTest, NumbersAreReadOrAskedForAgain) {
 }
 
 TEST_F(ProgramTest, FileCheckAsksUntilTheNameSuits) {
-  prog::write_lines("here.txt", {"x"});
+  write_lines("here.txt", {"x"});
   gen.message_lines = 1;
   set_message_line(1, "title");
   char name[kFileNameLength];
@@ -134,22 +133,6 @@ TEST_F(ProgramTest, TextStringWithTheFontListInPages) {
   EXPECT_EQ(script::overlay().texts[0].x, 40);
   EXPECT_EQ(script::overlay().texts[0].y, 60);
 
-  // The last page holds 10 names and the list then starts again.
-  script::reset();
-  script::config().fonts = fonts;
-  script::menu(2);
-  script::mark(1, 1);
-  script::mark(1, 1);
-  script::mark(1, 1);
-  try {
-    draw_string();
-  } catch (const script::End&) {
-  }
-  menus = script::log_with("menu|font");
-  ASSERT_EQ(menus.size(), 4u);
-  EXPECT_EQ(std::count(menus[2].begin(), menus[2].end(), '|'), 10);
-  EXPECT_EQ(menus[3], menus[0]);
-
   // A font the display refuses: told in the entry box, the list starts again.
   script::reset();
   script::config().fonts = fonts;
@@ -170,38 +153,6 @@ TEST_F(ProgramTest, TextStringWithTheFontListInPages) {
   script::menu(3);
   draw_string();
   EXPECT_TRUE(script::overlay().texts.empty());
-}
-
-TEST_F(ProgramTest, ZoomMenuTypedExpandedAndRestored) {
-  gen.message_lines = 1;
-  set_message_line(1, "title");
-  gen.screen_width = 1230, gen.screen_height = 974;
-  gen.shown_width = 200, gen.shown_height = 300;
-  script::config().max_zoom_pixels = 1 << 20;
-  script::menu(1);
-  script::answer("2000,2000,2,2");  // too large: asked again
-  script::answer("300,200,2,3");
-  modify_zoom();
-  EXPECT_TRUE(script::shown("Insufficient resources for this zoom size"));
-  EXPECT_EQ(script::log_with("zoom ").back(), "zoom 2 3 300 200 ierr=0");
-
-  // Expand: the smaller of 1230/200 and 974/300 is 3.
-  script::reset();
-  script::config().max_zoom_pixels = 1 << 20;
-  script::menu(2);
-  modify_zoom();
-  EXPECT_EQ(script::log_with("zoom ").back(), "zoom 3 3 600 900 ierr=0");
-  EXPECT_TRUE(script::state().zoom_shown);
-
-  // A picture too large to expand stays in the menu with the line.
-  script::reset();
-  gen.shown_width = 1000;
-  script::menu(2);
-  script::menu(3);  // back to the original window
-  modify_zoom();
-  EXPECT_TRUE(script::shown("Image too large to zoom"));
-  EXPECT_EQ(script::log_with("zoom ").back(), "zoom 4 4 256 256 ierr=0");
-  EXPECT_FALSE(script::state().zoom_shown);
 }
 
 }  // namespace

@@ -1,43 +1,26 @@
 // The main menu: every item and its sub-menus, run through the program from start-up.
-#include "program_fixture.h"
+#include "dialogue.h"
 
 namespace {
 
-using prog::ProgramTest;
-using prog::run;
-using prog::write_map;
-using prog::write_ramp;
+using namespace prog;
 
-const std::vector<std::string> kMainMenu = {"Re-scale image",
-                                            "Erase vectors",
-                                            "Hide zoom window",
-                                            "Modify zoom window",
-                                            "Hide menu/labels",
-                                            "Draw text string",
-                                            "Change colour table",
-                                            "Change cursor type",
-                                            "Enable pointer tracking",
-                                            "Draw another map",
-                                            "Display more sections",
-                                            "Average boxed densities",
-                                            "Box/Dump an area",
-                                            "Output map coordinates",
-                                            "Compute interactive FFT",
-                                            "Lattice refinement",
-                                            "CTF fitting",
-                                            "Splinefit image",
-                                            "Center image",
-                                            "Display Peaklist",
-                                            "Return"};
+// A transform of 9 x 8 (or nx x 64) values, growing along h.
+void write_transform(const std::string& name, int nx = 9, int ny = 8) {
+  test_maps::write_transform(name, nx, ny, [](int h, int) { return std::pair{float(h), 0.f}; });
+}
+
+const std::string kMainMenu =
+    "menu|Re-scale image|Erase vectors|Hide zoom window|Modify zoom window|Hide menu/labels|"
+    "Draw text string|Change colour table|Change cursor type|Enable pointer tracking|"
+    "Draw another map|Display more sections|Average boxed densities|Box/Dump an area|"
+    "Output map coordinates|Compute interactive FFT|Lattice refinement|CTF fitting|"
+    "Splinefit image|Center image|Display Peaklist|Return";
 
 // Queues the answers that display ramp.map (40 x 30) with the given compression.
 void open_ramp(const std::string& compression = "") {
   write_ramp("ramp.map", 40, 30);
-  script::answer("ramp.map");
-  script::answer("");
-  script::answer(compression);
-  script::answer("");
-  script::answer("");
+  answers({"ramp.map", "", compression, "", ""});
 }
 
 // Log entries after the main menu was first shown.
@@ -64,10 +47,7 @@ TEST_F(ProgramTest, MenuItemsAndTheDirectDisplayCommands) {
   script::job(100);  // not a menu item: the menu is shown again
   run({});
   EXPECT_EQ(script::log_with("menu|Re-scale image").size(), 7u);
-  auto first = script::log_with("menu|Re-scale image").front();
-  std::string expected = "menu";
-  for (const auto& item : kMainMenu) expected += "|" + item;
-  EXPECT_EQ(first, expected);
+  EXPECT_EQ(script::log_with("menu|Re-scale image").front(), kMainMenu);
   EXPECT_TRUE(logged("rmvectors"));
   EXPECT_TRUE(logged("zoomhide"));
   EXPECT_TRUE(logged("setpan 0 0"));  // the section is in the middle of a screen-sized raster
@@ -84,11 +64,8 @@ TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) 
   // A transform of 500 h values is 1000 columns wide on a screen of 600 x 400.
   script::config().screen_width = 600;
   script::config().screen_height = 400;
-  write_map("ft.map", 500, 64, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  write_transform("ft.map", 500, 64);
+  answers({"ft.map", "", "", ""});
   script::menu(19);
   run({});
   EXPECT_EQ(gen.raster_width, 1000);
@@ -99,71 +76,45 @@ TEST_F(ProgramTest, CentringMovesARasterLargerThanTheScreenBackByHalfTheExcess) 
 
 TEST_F(ProgramTest, ATransformAfterScrolledSectionsIsPictureZero) {
   write_ramp("stack.map", 20, 20, 3);
-  write_map("ft.map", 9, 8, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("stack.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  write_transform("ft.map");
+  answers({"stack.map", "", "", ""});
   script::menu(4);  // scrolling: stored images 0, 1 and 2
   script::menu(3);  // read another map
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
+  answers({"ft.map", "", "", ""});
   run({});
   // Every later redraw shows picture 0, not the last stored image.
   EXPECT_EQ(gen.image_number, 0);
   EXPECT_EQ(script::log_with("drawimages"), std::vector<std::string>{"drawimages 0"});
 }
 
-TEST_F(ProgramTest, LaterToolsAndCompressedDisplaysSayOptionNotAvailable) {
-  open_ramp("2");
-  for (int item : {9, 12, 13, 14, 16, 17, 18, 20}) script::menu(item);
-  run({});
-  int count = 0;
-  for (const auto& e : script::log_with("label|"))
-    if (e.find("|Option not available") != std::string::npos) ++count;
-  EXPECT_EQ(count, 8);
-  EXPECT_FALSE(script::state().tracking);
-}
-
-TEST_F(ProgramTest, InteractiveFftNeedsOneImagePicture) {
-  write_map("ft.map", 9, 8, 1, 4, [](int x, int, int) { return float(x); });
-  script::answer("ft.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::menu(15);  // a transform: nothing at all
-  script::menu(11);  // more sections of a transform
-  script::menu(18);  // splines of a transform
-  run({});
-  int count = 0;
-  for (const auto& e : script::log_with("label|"))
-    if (e.find("|Option not available") != std::string::npos) ++count;
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(script::log_with("menu|Re-scale image").size(), 4u);
-}
-
-TEST_F(ProgramTest, CursorMenuAndTheReversedBitPattern) {
-  open_ramp();
-  script::menu(8);
-  script::menu(3);  // box crosshair
-  script::answer("1");
-  script::menu(8);
-  script::menu(6);  // circle: no question
-  script::menu(8);
-  script::menu(2);  // fine crosshair, pattern kept
-  script::answer("");
-  run({});
-  EXPECT_EQ(script::log_with("menu|Default cursor").front(),
-            "menu|Default cursor|Fine crosshair|Box crosshair|Giant crosshair|Cross|Circle|Hand|"
-            "Bird|Skull");
-  auto cursors = script::log_with("cursor ");
-  // The start-up's default cursor, then 2 and -2, 5, 1.
-  EXPECT_EQ(cursors, (std::vector<std::string>{"cursor 0", "cursor 2", "cursor -2", "cursor 5",
-                                               "cursor 1"}));
-  EXPECT_TRUE(script::shown("If the cursor bit pattern is correct, type ... <cr>"));
-  EXPECT_TRUE(script::shown("To reverse cursor bit pattern type ............  1"));
+TEST_F(ProgramTest, ToolsNotBuiltOrNotForThisDisplaySayOptionNotAvailable) {
+  write_transform("ft.map");
+  const struct {
+    std::function<void()> start;
+    std::vector<int> items;
+    int refused;
+  } cases[] = {
+      // Later tools, and pointer tracking of a compressed display.
+      {[] { open_ramp("2"); }, {9, 12, 13, 14, 16, 17, 18, 20}, 8},
+      // The interactive FFT, more sections and splines of a transform: only the last two say
+      // so, the FFT does nothing at all.
+      {[] {
+         answers({"ft.map", "", "", ""});
+       },
+       {15, 11, 18},
+       2},
+  };
+  for (const auto& c : cases) {
+    fresh();
+    c.start();
+    for (int item : c.items) script::menu(item);
+    run({});
+    EXPECT_EQ(std::count_if(script::log().begin(), script::log().end(),
+                            [](auto& e) { return e.find("|Option not available") != e.npos; }),
+              c.refused);
+    EXPECT_EQ(script::log_with("menu|Re-scale image").size(), c.items.size() + 1);
+    EXPECT_FALSE(script::state().tracking);
+  }
 }
 
 TEST_F(ProgramTest, RescaleAsksTheDensitiesAndDrawsAgain) {
@@ -190,12 +141,8 @@ TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {
   script::answer("");
   script::answer("");
   script::menu(10);
-  script::menu(2);  // add a map to the picture
-  script::answer("other.map");
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::answer("100,100");  // its centre
+  script::menu(2);                                // add a map to the picture
+  answers({"other.map", "", "", "", "100,100"});  // and its centre
   script::menu(10);
   script::menu(1);  // clear the screen: a new picture
   script::answer("other.map");
@@ -213,68 +160,6 @@ TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {
   EXPECT_NE(boxes[boxes.size() - 2].find("|Type in file name ...|"), std::string::npos);
 }
 
-TEST_F(ProgramTest, MoreSectionsAreAddedToTheRaster) {
-  write_ramp("stack.map", 20, 20, 3);
-  script::answer("stack.map");
-  script::answer("0,0,0,0,0,1");
-  script::answer("");
-  script::answer("");
-  script::menu(1);  // auto layout
-  script::menu(11);
-  script::answer("0,0,0,0,2,2");
-  script::answer("");
-  script::answer("");
-  script::answer("600,600");  // the centre of the one new section
-  run({});
-  EXPECT_TRUE(script::shown(" $enter limits (xmin,max,ymin,max,zmin,max)"));
-  EXPECT_EQ(gen.first_z, 2);
-  const auto& p = script::pictures().at(0);
-  // Sections 0 and 1 of the first display are still there beside section 2: the
-  // top right pixel of each (density 19 + 190 + 1000 z of at most 2209).
-  auto top_right = [](int centre_x, int centre_y) {
-    return script::pictures().at(0).at(centre_x + 9, 974 - (centre_y - 10 + 19));
-  };
-  const int row_centre = 974 - 10 - 5;
-  EXPECT_EQ(top_right(15, row_centre), 12);  // 209 * 125 / 2209 = 11.8
-  EXPECT_EQ(top_right(40, row_centre), 68);  // 1209 -> 68.4
-  EXPECT_EQ(top_right(600, 600), 125);       // 2209
-  EXPECT_EQ(p.nx, 1230);
-}
-
-TEST_F(ProgramTest, HideWidgetsWaitsWithoutShowingTheMenu) {
-  open_ramp();
-  script::menu(5);
-  script::answer("");
-  script::menu(3);
-  run({});
-  EXPECT_EQ(script::last_prompt(),
-            (std::vector<std::string>{"Tolsvik - image display program H14.76",
-                                      "Type ctrl/m to restore menu", "Type ctrl/l to restore label",
-                                      "Type ctrl/s to restore slider",
-                                      "Type any key to acknowledge and continue"}));
-  auto tail = after_menu();
-  // After the acknowledgement the next job is taken without a new menu.
-  auto hidden = std::find(tail.begin(), tail.end(), "sliderhide");
-  auto zoom = std::find(tail.begin(), tail.end(), "zoomhide");
-  ASSERT_NE(hidden, tail.end());
-  ASSERT_NE(zoom, tail.end());
-  for (auto it = hidden; it != zoom; ++it) EXPECT_NE(it->rfind("menu|", 0), 0u) << *it;
-}
-
-TEST_F(ProgramTest, ColourTableRedisplaysAfterRescaling) {
-  open_ramp();
-  script::menu(7);
-  script::menu(1);  // Black/White
-  script::mark(5, 5);
-  script::menu(1);     // re-scale to the thresholds
-  script::answer("");  // centre of the redisplay
-  run({});
-  EXPECT_EQ(script::draws(), 2);
-  // After the redisplay the grey table is back.
-  EXPECT_EQ(script::red()[1], 516);
-  EXPECT_EQ(script::red()[127], 65535);
-}
-
 TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   open_ramp();
   script::menu(21);
@@ -282,32 +167,6 @@ TEST_F(ProgramTest, ReturnShowsTheStartMenuOrTheFileQuestion) {
   EXPECT_TRUE(logged("rmvectors"));
   EXPECT_TRUE(logged("clear"));
   EXPECT_EQ(script::last_prompt()[2], "Type in file name ...");
-
-  reset_program();
-  script::reset();
-  prog::write_datafile("ramp");
-  script::menu(1);  // "Display image" opens ramp.tvk
-  prog::write_lines("ramp.tvk", {});
-  std::filesystem::copy_file("ramp.map", "ramp.tvk",
-                             std::filesystem::copy_options::overwrite_existing);
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::answer("");
-  script::menu(21);
-  run({});
-  EXPECT_EQ(script::log_with("menu|Display image").size(), 2u);
-}
-
-TEST_F(ProgramTest, ClickModeGoesStraightToTheCoordinateTool) {
-  prog::write_datafile("img");
-  write_ramp("tvkclick.tvk", 30, 20);
-  script::menu(6);  // tvkclick.tvk: no questions at all
-  run({});
-  EXPECT_TRUE(script::log_with("iobox|").empty());
-  // Without the coordinate tool the click mode ends with the line.
-  EXPECT_TRUE(script::shown("Option not available"));
-  EXPECT_EQ(datafile.click_mode, 0);
 }
 
 }  // namespace

@@ -1,380 +1,219 @@
-// Section display dialogues: scaling and placement of one picture, row layouts, the
-// centre questions, scrolling and the movie, against the scripted display.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
+// Section display dialogues: scaling and placement of one picture, row layouts, the centre
+// questions, scrolling and the movie, against the scripted display.
 #include <array>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <limits>
-#include <string>
-#include <vector>
 
-#include "dialogue_maps.h"
+#include "dialogue.h"
 #include "driver/answerfile.h"
-#include "driver/dialogue.h"
-#include "driver/records.h"
 #include "driver/sections.h"
-#include "scripted_display.h"
 
 namespace {
 
-using dialogue_maps::expected_index;
+using namespace prog;
+using Density = std::function<float(int, int, int)>;
+using Pixel = std::array<int, 3>;  // x, y (rows from the top), colour index
 
-// gen as start-up leaves it for an image: limits x0..x1, y0..y1, sections z0..z1,
-// compression c, the display's screen size and the density limits.
-void image_setup(int x0, int x1, int y0, int y1, int z0, int z1, int c, int sw, int sh, float amin,
-                 float amax) {
-  gen.compression = c;
-  gen.first_x = x0;
-  gen.shown_width = (x1 - x0 + 1) / c;
-  gen.last_x = gen.shown_width * c + x0 - 1;
-  gen.first_y = y0;
-  gen.shown_height = (y1 - y0 + 1) / c;
-  gen.last_y = gen.shown_height * c + y0 - 1;
-  gen.first_z = z0;
-  gen.last_z = z1;
-  gen.screen_width = sw;
-  gen.screen_height = sh;
-  gen.raster_width = std::max(sw, gen.shown_width);
-  gen.raster_height = std::max(sh, gen.shown_height);
-  gen.amin = amin;
-  gen.amax = amax;
-  gen.new_display = 1;
-  gen.message_lines = 1;
-  set_message_line(1, "Tolsvik - image display program H14.76");
+float ramp(int x, int y, int) {
+  return static_cast<float>(x + 10 * y + 1);
 }
-
-class Sections : public ::testing::Test {
- protected:
-  void SetUp() override {
-    script::reset();
-    gen = GenRecord{};
-    datafile = DatafileRecord{};
-  }
-  void TearDown() override { dialogue_maps::close_map(); }
-
-  // A map of nz sections written and opened on stream 1.
-  void map_file(int nx, int ny, int nz, const std::function<float(int, int, int)>& f,
-                const std::string& suffix = "") {
-    dialogue_maps::close_map();
-    const std::string name = dialogue_maps::path(
-        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + suffix +
-        ".map");
-    dialogue_maps::write_image(name, nx, ny, nz, f);
-    dialogue_maps::open_map(name);
-  }
-
-  // Runs the display: true when it returned by itself, false when the script ran out.
-  static bool run() {
-    try {
-      imread();
-      return true;
-    } catch (const script::End&) {
-      return false;
-    }
-  }
-
-  static const script::Picture& picture(int n = 0) { return script::pictures().at(n); }
-};
-
-// Every pixel of the single picture: the section's indices at their rectangle (map
-// row first_y lowest on the screen), zero elsewhere.
-TEST_F(Sections, OnePictureScalesAndPlacesEveryPixel) {
-  auto density = [](int x, int y, int) -> float {
-    if (y == 0 && x == 0) return 125.0f;  // 62.5 rounds up to 63
-    if (y == 0 && x == 1) return 300.0f;  // above amax: 125
-    if (y == 0 && x == 2) return -10.0f;  // below amin: 0
-    return 31.5f * x + 17.25f * y + 2.0f;
-  };
-  map_file(7, 5, 1, density);
-  image_setup(0, 6, 0, 4, 0, 0, 1, 40, 30, 0.0f, 250.0f);
-  script::answer("");
-  ASSERT_TRUE(run());
-
-  EXPECT_EQ(gen.centre_x, 20);
-  EXPECT_EQ(gen.centre_y, 15);
-  EXPECT_EQ(gen.area_x1, 17);
-  EXPECT_EQ(gen.area_y1, 13);
-  EXPECT_EQ(gen.display_count, 1);
-  EXPECT_EQ(gen.new_display, 0);
-  EXPECT_TRUE(script::shown(" section    0 enter center of image:"));
-  const auto& p = picture();
-  ASSERT_EQ(p.nx, 40);
-  ASSERT_EQ(p.ny, 30);
-  EXPECT_EQ(p.at(17, 17), 63);
-  EXPECT_EQ(p.at(18, 17), 125);
-  EXPECT_EQ(p.at(19, 17), 0);
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 40; ++x) {
-      const int i = x - 17, j = 17 - y;  // screen row 17 holds map row 0
-      const bool inside = i >= 0 && i < 7 && j >= 0 && j < 5;
-      const int want = inside ? expected_index(density(i, j, 0), 0.0, 250.0) : 0;
-      ASSERT_EQ(p.at(x, y), want) << "x " << x << " y " << y;
-    }
-}
-
-// Compression 2 on a 5 x 5 area gives 2 x 2 block means; the area's last column and
-// row (marked huge here) belong to no block.
-TEST_F(Sections, CompressionAveragesWholeBlocks) {
-  map_file(7, 7, 1, [](int x, int y, int) {
-    return (x == 5 || y == 5) ? 1e6f : static_cast<float>(x * 10 + y + 1);
-  });
-  image_setup(1, 5, 1, 5, 0, 0, 2, 20, 20, 0.0f, 125.0f);
-  EXPECT_EQ(gen.shown_width, 2);
-  script::answer("10,10");
-  ASSERT_TRUE(run());
-  const auto& p = picture();
-  int nonzero = 0;
-  for (int v : p.raster) nonzero += v != 0;
-  EXPECT_EQ(nonzero, 4);
-  for (int j = 0; j < 2; ++j)
-    for (int i = 0; i < 2; ++i) {
-      // Mean of columns 1+2i, 2+2i and rows 1+2j, 2+2j: 17.5 + 20i + 2j.
-      EXPECT_EQ(p.at(9 + i, 11 - j), 18 + 20 * i + 2 * j) << i << "," << j;
-    }
-}
-
-// Typed centre, "0,0" with a pointer mark, and a centre that leaves the raster.
-TEST_F(Sections, CentreAnswersPlaceTheSection) {
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
-
-  script::answer("300,200");
-  ASSERT_TRUE(run());
-  EXPECT_EQ(gen.area_x1, 295);
-  EXPECT_EQ(gen.area_x2, 305);
-  EXPECT_EQ(gen.area_y1, 196);
-  EXPECT_EQ(gen.area_y2, 204);
-  EXPECT_EQ(picture().at(300, 200), 5 + 40 + 1);  // the centre shows map column 5, row 4
-  EXPECT_EQ(picture().at(295, 204), 1);           // lower-left corner: map 0,0
-
-  script::reset();
-  gen.new_display = 1;
-  script::answer("0,0");
-  script::mark(40, 30);
-  ASSERT_TRUE(run());
-  EXPECT_TRUE(script::shown("Mark cursor position bottom left corner"));
-  EXPECT_EQ(gen.centre_x, 45);
-  EXPECT_EQ(gen.centre_y, 34);
-  EXPECT_EQ(picture().at(40, 400 - 30), 1);
-  EXPECT_FALSE(script::state().label_shown);
-
-  script::reset();
-  gen.new_display = 1;
-  script::answer("2,2");
-  script::answer("");
-  ASSERT_TRUE(run());
-  const auto prompts = script::log_with("iobox");
-  ASSERT_EQ(prompts.size(), 2u);
-  EXPECT_NE(prompts[1].find("| these values for centre take image out of bounds|"),
-            std::string::npos);
-  EXPECT_EQ(gen.centre_x, 300);
-  EXPECT_EQ(gen.centre_y, 200);
-}
-
-// The check lets the last column fall on raster column raster_width and the lowest
-// row on raster row raster_height; both are dropped, nothing is written outside.
-TEST_F(Sections, EdgePlacementsStayInsideTheRaster) {
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
-  script::answer("595,200");  // columns 590..600
-  ASSERT_TRUE(run());
-  EXPECT_EQ(gen.area_x2, 600);
-  for (int y = 0; y < 400; ++y) ASSERT_EQ(picture().at(0, y), 0) << y;
-  EXPECT_EQ(picture().at(599, 200), 9 + 40 + 1);
-
-  // A section exactly as tall as the raster, at the automatic centre.
-  script::reset();
-  map_file(
-      8, 10, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); }, "tall");
-  image_setup(0, 7, 0, 9, 0, 0, 1, 20, 10, 0.0f, 125.0f);
-  const int64_t end = 20 * 10;
-  for (int i = 0; i < 40; ++i) map.raster[end + i] = 77;
-  script::answer("");
-  ASSERT_TRUE(run());
-  EXPECT_EQ(gen.area_y1, 0);
-  for (int i = 0; i < 40; ++i) ASSERT_EQ(map.raster[end + i], 77) << i;
-  EXPECT_EQ(picture().at(6, 1), 91);  // top row of the screen: map row 9
-  EXPECT_EQ(picture().at(6, 9), 11);  // map row 1
-  for (int x = 0; x < 20; ++x) EXPECT_EQ(picture().at(x, 0), 0);
-}
-
-// A flat density range (amax = amin): above amin is 125, at or below it 0, and a
-// density that is not a number 0.
-TEST_F(Sections, FlatDensityRangeGivesTwoLevels) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  map_file(4, 1, 1, [&](int x, int, int) { return std::array<float, 4>{5, 10, 15, nan}[x]; });
-  image_setup(0, 3, 0, 0, 0, 0, 1, 10, 10, 10.0f, 10.0f);
-  script::answer("5,5");
-  ASSERT_TRUE(run());
-  EXPECT_EQ(picture().at(3, 5), 0);
-  EXPECT_EQ(picture().at(4, 5), 0);
-  EXPECT_EQ(picture().at(5, 5), 125);
-  EXPECT_EQ(picture().at(6, 5), 0);
-}
-
-// A map shorter than its header says: the rows read are kept and the label says so.
-TEST_F(Sections, MapEndingEarlyKeepsTheRowsRead) {
-  const std::string name = dialogue_maps::path("short.map");
-  dialogue_maps::write_image(name, 6, 6, 1,
-                             [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  std::filesystem::resize_file(name, 1024 + 3 * 6 * 4);
-  dialogue_maps::open_map(name);
-  image_setup(0, 5, 0, 5, 0, 0, 1, 20, 20, 0.0f, 125.0f);
-  script::answer("");
-  ASSERT_TRUE(run());
-  EXPECT_TRUE(script::shown(std::string(kFileEndedWarning)));
-  const auto& p = picture();  // area_x1 = 7, area_y1 = 7: map row j at screen row 13 - j
-  EXPECT_EQ(p.at(7, 13), 1);
-  EXPECT_EQ(p.at(7, 11), 21);
-  EXPECT_EQ(p.at(7, 10), 0);
-  EXPECT_EQ(p.at(7, 8), 0);
-}
-
-// Sections whose values are their section number x 10 + 1.
 float by_section(int, int, int z) {
   return static_cast<float>(z * 10 + 1);
 }
-
-// Auto layout: 10 sections of width 95 per line of 1000, first centre at x = 52,
-// the second line one step lower.
-TEST_F(Sections, AutoLayoutFillsLinesFromTheTopLeft) {
-  map_file(95, 20, 12, by_section);
-  image_setup(0, 94, 0, 19, 0, 11, 1, 1000, 300, 0.0f, 125.0f);
-  script::menu(1);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::last_menu().size(), 6u);
-  EXPECT_EQ(gen.multi_layout, 1);
-  EXPECT_EQ(gen.ref_centre_x, 52);
-  EXPECT_EQ(gen.ref_centre_y, 285);
-  EXPECT_EQ(gen.step_x, 100);
-  EXPECT_EQ(gen.step_y, 25);
-  EXPECT_TRUE(script::log_with("iobox").empty());
-  const auto& p = picture();
-  for (int k = 0; k < 12; ++k) {
-    const int x = 52 + 100 * (k % 10), y = 285 - 25 * (k / 10);
-    EXPECT_EQ(p.at(x, 300 - y), 10 * k + 1) << "section " << k;
-  }
-  EXPECT_EQ(p.at(102, 15), 0);  // the gap between the first two sections
-}
-
-// Rows that do not fit: new sections are asked and the menu shown again.
-TEST_F(Sections, TooManySectionsAreReSpecified) {
-  map_file(95, 20, 6, by_section);
-  image_setup(0, 94, 0, 19, 0, 5, 1, 200, 50, 0.0f, 125.0f);
-  script::menu(1);
-  script::answer("0,3");
-  script::menu(1);
-  ASSERT_TRUE(run());
-  EXPECT_TRUE(script::shown("Too many sections, re-specify start and end sections"));
-  EXPECT_EQ(script::log_with("menu|").size(), 2u);
-  EXPECT_EQ(gen.last_z, 3);
-  EXPECT_EQ(gen.section_count, 4);
-  EXPECT_EQ(picture().at(152, 50 - 10), 31);  // section 3 ends the second line
-}
-
-// In a replay the automatic layout keeps the sections whose rows fit.
-TEST_F(Sections, ReplayKeepsTheSectionsThatFit) {
-  map_file(95, 20, 8, by_section);
-  image_setup(0, 94, 0, 19, 0, 7, 1, 200, 50, 0.0f, 125.0f);
-  gen.defaults_unit = 11;
-  ASSERT_TRUE(run());
-  EXPECT_TRUE(script::log_with("menu|").empty());
-  EXPECT_EQ(gen.section_count, 4);
-  EXPECT_EQ(gen.last_z, 3);
-  EXPECT_EQ(picture().at(152, 50 - 10), 31);
-}
-
-// Semi-auto: the number per line is asked until it is 1 or more, layouts that leave
-// the screen are refused, and the typed first centre is measured from the top.
-TEST_F(Sections, SemiAutoLayoutChecksTheScreen) {
-  map_file(50, 40, 4, by_section);
-  image_setup(0, 49, 0, 39, 0, 3, 1, 300, 200, 0.0f, 125.0f);
-  gen.nx = 50;
-  script::menu(2);
-  script::answer("30,25,60,50,0");
-  script::answer("30,25,60,50,6");  // (6-1) x 60 + 30 + 25 + 1 = 356 > 300
-  script::menu(2);
-  script::answer("30,25,60,200,2");  // 175 - 200 - 20 + 1 < 0
-  script::menu(2);
-  script::answer("30,25,60,50,2");
-  ASSERT_TRUE(run());
-  EXPECT_EQ(script::log_with("iobox").size(), 4u);
-  EXPECT_TRUE(script::shown(" number of points (x,y,z)=   50   40    4"));
-  EXPECT_TRUE(script::shown(" max screen width, height =  300  200"));
-  EXPECT_TRUE(script::shown("These values take image out of bounds in x"));
-  EXPECT_TRUE(script::shown("These values take image out of bounds in y"));
-  EXPECT_EQ(script::log_with("menu|").size(), 3u);
-  const auto& p = picture();
-  EXPECT_EQ(p.at(30, 200 - 175), 1);
-  EXPECT_EQ(p.at(90, 200 - 175), 11);
-  EXPECT_EQ(p.at(30, 200 - 125), 21);
-  EXPECT_EQ(p.at(90, 200 - 125), 31);
-}
-
 float by_section_and_row(int, int y, int z) {
   return static_cast<float>(z * 10 + y + 1);
 }
 
-// Scrolling: one stored image per section (map row first_y at the top), the slider
-// picks image round(v x N / 100) within 0..N-1, a mark ends scrolling and "Read
-// another map" returns with a negative count.
+class Sections : public DisplayTest {
+ protected:
+  // A map of nz sections written and shown from the given limits.
+  static void start(int nx, int ny, int nz, const Density& f, const Limits& l) {
+    test_maps::close_map();
+    test_maps::write_image("map.map", nx, ny, nz, f);
+    as_started("map.map", l);
+  }
+  static bool run() { return walk(imread); }
+  static void expect_pixels(const std::vector<Pixel>& pixels, int picture_number = 0) {
+    for (auto [x, y, v] : pixels) EXPECT_EQ(picture(picture_number).at(x, y), v) << x << "," << y;
+  }
+};
+
+// Every pixel of a picture: the section's indices at their rectangle (map row first_y lowest
+// on the screen), zero elsewhere.
+TEST_F(Sections, OnePictureScalesAndPlacesEveryPixel) {
+  auto density = [](int x, int y, int) -> float {
+    if (y == 0 && x < 3) return std::array{125.f, 300.f, -10.f}[x];  // 62.5 gives 63; clamped
+    return 31.5f * x + 17.25f * y + 2.0f;
+  };
+  start(7, 5, 1, density, {0, 6, 0, 4, 0, 0, 1, 40, 30, 0.0f, 250.0f});
+  script::answer("");
+  ASSERT_TRUE(run());
+  EXPECT_EQ(std::vector<int>({gen.centre_x, gen.centre_y, gen.area_x1, gen.area_y1,
+                              gen.display_count, gen.new_display}),
+            std::vector<int>({20, 15, 17, 13, 1, 0}));
+  EXPECT_TRUE(script::shown(" section    0 enter center of image:"));
+  expect_pixels({{17, 17, 63}, {18, 17, 125}, {19, 17, 0}});
+  ASSERT_EQ(picture().nx, 40);
+  ASSERT_EQ(picture().ny, 30);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const int i = x - 17, j = 17 - y;  // screen row 17 holds map row 0
+      const bool inside = i >= 0 && i < 7 && j >= 0 && j < 5;
+      ASSERT_EQ(picture().at(x, y),
+                inside ? test_maps::expected_index(density(i, j, 0), 0, 250) : 0)
+          << x << "," << y;
+    }
+}
+
+// Where the centre answers put a section, and what is drawn there.
+TEST_F(Sections, CentreAnswersPlaceTheSectionInsideTheRaster) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    std::string what;
+    int nx, ny;
+    Density f;
+    Limits limits;
+    std::vector<std::string> answers;
+    std::vector<int> area;  // x1, x2, y1, y2
+    std::vector<Pixel> pixels;
+  } cases[] = {
+      // clang-format off
+      {"typed", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125}, {"300,200"},
+       {295, 305, 196, 204}, {{300, 200, 5 + 40 + 1}, {295, 204, 1}}},
+      {"out of bounds, asked again", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125},
+       {"2,2", ""}, {295, 305, 196, 204}, {}},
+      // The check lets the last column fall on raster column 600: it is dropped.
+      {"at the right edge", 11, 9, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125}, {"595,200"},
+       {590, 600, 196, 204}, {{599, 200, 9 + 40 + 1}, {0, 200, 0}}},
+      // As tall as the raster: the lowest row falls on raster row 10 and is dropped.
+      {"as tall as the raster", 8, 10, ramp, {0, 7, 0, 9, 0, 0, 1, 20, 10, 0, 125}, {""},
+       {6, 13, 0, 9}, {{6, 1, 91}, {6, 9, 11}, {6, 0, 0}}},
+      // Compression 2 of a 5 x 5 area: 2 x 2 block means 17.5 + 20 i + 2 j; the last column
+      // and row (huge here) belong to no block.
+      {"compressed", 7, 7,
+       [](int x, int y, int) { return x == 5 || y == 5 ? 1e6f : x * 10 + y + 1.f; },
+       {1, 5, 1, 5, 0, 0, 2, 20, 20, 0, 125}, {"10,10"}, {9, 10, 9, 10},
+       {{9, 11, 18}, {10, 11, 38}, {9, 10, 20}, {10, 10, 40}, {8, 11, 0}, {11, 11, 0}, {9, 9, 0}}},
+      // A flat density range: above amin 125, at or below it 0, not a number 0.
+      {"flat range", 4, 1, [&](int x, int, int) { return std::array{5.f, 10.f, 15.f, nan}[x]; },
+       {0, 3, 0, 0, 0, 0, 1, 10, 10, 10, 10}, {"5,5"}, {3, 6, 5, 5},
+       {{3, 5, 0}, {4, 5, 0}, {5, 5, 125}, {6, 5, 0}}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fresh();
+    start(c.nx, c.ny, 1, c.f, c.limits);
+    map.raster[int64_t{gen.raster_width} * gen.raster_height] = 77;  // just past the raster
+    for (const auto& a : c.answers) script::answer(a);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(std::vector<int>({gen.area_x1, gen.area_x2, gen.area_y1, gen.area_y2}), c.area);
+    expect_pixels(c.pixels);
+    EXPECT_EQ(map.raster[int64_t{gen.raster_width} * gen.raster_height], 77);
+    int drawn = 0;
+    for (int v : picture().raster) drawn += v != 0;
+    EXPECT_LE(drawn, (c.area[1] - c.area[0] + 1) * (c.area[3] - c.area[2] + 1));
+    if (c.answers.size() > 1) {
+      EXPECT_NE(script::log_with("iobox").at(1).find(
+                    "| these values for centre take image out of bounds|"),
+                std::string::npos);
+    }
+  }
+  // "0,0" centres the section's lower left corner on a mark.
+  fresh();
+  start(11, 9, 1, ramp, {0, 10, 0, 8, 0, 0, 1, 600, 400, 0, 125});
+  script::answer("0,0");
+  script::mark(40, 30);
+  ASSERT_TRUE(run());
+  EXPECT_TRUE(script::shown("Mark cursor position bottom left corner"));
+  EXPECT_EQ(std::vector<int>({gen.centre_x, gen.centre_y}), std::vector<int>({45, 34}));
+  expect_pixels({{40, 400 - 30, 1}});
+  EXPECT_FALSE(script::state().label_shown);
+  // A map shorter than its header says: the rows read are kept and the label says so.
+  fresh();
+  test_maps::write_image("short.map", 6, 6, 1, ramp);
+  std::filesystem::resize_file("short.map", 1024 + 3 * 6 * 4);
+  as_started("short.map", {0, 5, 0, 5, 0, 0, 1, 20, 20, 0, 125});
+  script::answer("");
+  ASSERT_TRUE(run());
+  EXPECT_TRUE(script::shown(std::string(kFileEndedWarning)));
+  expect_pixels({{7, 13, 1}, {7, 11, 21}, {7, 10, 0}, {7, 8, 0}});  // map row j at 13 - j
+}
+
+// Row layouts: automatic (10 sections of width 95 per line of 1000, first centre x = 52,
+// the next line one step lower), sections that do not fit re-specified (or, in a replay,
+// cut to those that fit), and semi-automatic with the number per line asked until it is 1 or
+// more and layouts leaving the screen refused, the first centre measured from the top.
+TEST_F(Sections, RowLayoutsFillLinesFromTheTopLeft) {
+  const struct {
+    int nx, ny, nz, screen_w, screen_h;
+    std::function<void()> script;
+    std::vector<int> layout;  // section_count, last_z, menus shown, entry boxes shown
+    std::vector<Pixel> pixels;
+    std::vector<std::string> lines;
+  } cases[] = {
+      // clang-format off
+      {95, 20, 12, 1000, 300, [] { script::menu(1); }, {12, 11, 1, 0},
+       {{52, 15, 1}, {152, 15, 11}, {952, 15, 91}, {52, 40, 101}, {152, 40, 111}, {102, 15, 0}},
+       {}},
+      {95, 20, 6, 200, 50, [] { script::menu(1), script::answer("0,3"), script::menu(1); },
+       {4, 3, 2, 1}, {{152, 40, 31}}, {"Too many sections, re-specify start and end sections"}},
+      {95, 20, 8, 200, 50, [] { gen.defaults_unit = 11; }, {4, 3, 0, 0}, {{152, 40, 31}}, {}},
+      {50, 40, 4, 300, 200, [] {
+         script::menu(2);
+         for (const char* a : {"30,25,60,50,0", "30,25,60,50,6"}) script::answer(a);  // 356 > 300
+         script::menu(2);
+         script::answer("30,25,60,200,2");  // 175 - 200 - 20 + 1 < 0
+         script::menu(2);
+         script::answer("30,25,60,50,2"); },
+       {4, 3, 3, 4}, {{30, 25, 1}, {90, 25, 11}, {30, 75, 21}, {90, 75, 31}},
+       {" number of points (x,y,z)=   50   40    4", " max screen width, height =  300  200",
+        "These values take image out of bounds in x",
+        "These values take image out of bounds in y"}},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.nz);
+    fresh();
+    start(c.nx, c.ny, c.nz, by_section,
+          {0, c.nx - 1, 0, c.ny - 1, 0, c.nz - 1, 1, c.screen_w, c.screen_h, 0, 125});
+    c.script();
+    ASSERT_TRUE(run());
+    EXPECT_EQ(
+        std::vector<int>({gen.section_count, gen.last_z, int(script::log_with("menu|").size()),
+                          int(script::log_with("iobox").size())}),
+        c.layout);
+    expect_pixels(c.pixels);
+    for (const auto& line : c.lines) EXPECT_TRUE(script::shown(line)) << line;
+  }
+  EXPECT_EQ(std::vector<int>({gen.multi_layout, gen.step_x}), std::vector<int>({1, 60}));
+}
+
+// Scrolling: one stored image per section (map row first_y at the top), the slider picks
+// image round(v x N / 100) within 0..N-1, a mark ends scrolling and "Read another map"
+// returns with a negative count.
 TEST_F(Sections, ScrollingStoresImagesAndFollowsTheSlider) {
-  map_file(10, 6, 8, by_section_and_row);
-  image_setup(0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f);
+  start(10, 6, 8, by_section_and_row, {0, 9, 0, 5, 0, 7, 1, 100, 80, 0, 125});
   script::menu(4);
   script::menu(1);
-  script::slider(1, 100);   // 8 -> 7
-  script::slider(1, 50);    // 4
-  script::slider(1, 56);    // 4.48 -> 4, already shown
-  script::slider(1, 6.25);  // 0.5 -> 1
-  script::job(102);         // not the scroll slider: ignored
+  for (float v : {100.f, 50.f, 56.f, 6.25f}) script::slider(1, v);  // 7, 4, 4 again, 1
+  script::job(102);  // not the scroll slider: ignored
   script::mark(5, 5);
   script::menu(3);
   ASSERT_TRUE(run());
   EXPECT_EQ(gen.display_count, -8);
   EXPECT_EQ(script::shown_images(), (std::vector<int>{7, 4, 1}));
   EXPECT_TRUE(script::shown("Pan/zoom disabled for scrolling"));
-  EXPECT_EQ(script::log_with("sliderhide").size() >= 1, true);
   ASSERT_EQ(script::pictures().size(), 8u);
   for (int k = 0; k < 8; ++k) {
-    const auto& p = picture(k);
-    ASSERT_EQ(p.nx, 10);
-    ASSERT_EQ(p.ny, 6);
-    EXPECT_EQ(p.at(3, 0), 10 * k + 1) << k;
-    EXPECT_EQ(p.at(3, 5), 10 * k + 6) << k;
+    EXPECT_EQ(std::vector<int>({picture(k).nx, picture(k).ny}), std::vector<int>({10, 6}));
+    expect_pixels({{3, 0, 10 * k + 1}, {3, 5, 10 * k + 6}}, k);
   }
 }
 
-// Too many stored images for the display: a smaller range is asked (again while the
-// last section is below 1).
-TEST_F(Sections, ScrollingAsksAgainWhenImagesDoNotFit) {
-  map_file(10, 6, 8, by_section_and_row);
-  image_setup(0, 9, 0, 5, 0, 7, 1, 100, 80, 0.0f, 125.0f);
-  script::config().max_pixels = 300;
-  script::menu(4);
-  script::answer("0,0");
-  script::answer("2,5");
-  EXPECT_FALSE(run());  // the scrolling menu waits
-  EXPECT_TRUE(script::shown("Insufficient memory for this request, please re-enter"));
-  EXPECT_EQ(script::log_with("iobox").size(), 2u);
-  EXPECT_EQ(gen.display_count, 4);
-  EXPECT_EQ(script::last_menu(),
-            (std::vector<std::string>{"Scroll through sections", "Change colour table",
-                                      "Read another map", "Quit Tolsvik"}));
-  EXPECT_EQ(picture(0).at(0, 0), 21);
-  EXPECT_EQ(picture(3).at(0, 0), 51);
-}
-
-// The movie runs forwards and backwards, waits the slider's delay, restarts from
-// image 0 when the slider moves, and continues after the widgets are hidden.
-TEST_F(Sections, MovieRunsForwardsAndBackwards) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
+// The movie runs forwards and backwards and waits the slider's delay.
+TEST_F(Sections, MovieReturnAndQuit) {
+  start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0, 125});
   script::menu(5);
   script::idle(7);
   EXPECT_FALSE(run());
@@ -382,70 +221,14 @@ TEST_F(Sections, MovieRunsForwardsAndBackwards) {
   EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 1, 0, 1, 2}));
   EXPECT_EQ(script::log_with("delay 500000").size(), 7u);
   EXPECT_TRUE(script::shown("Use slider bar to set delay : range 0 - 1 seconds"));
-
-  script::reset();
-  gen.first_z = 0;
-  gen.last_z = 2;
-  script::menu(5);
-  script::idle(2);
-  script::menu(2);  // hide the widgets: the movie goes on
-  script::answer("");
-  script::idle(1);
-  script::slider(1, 20);  // 0.2 s, from image 0 again
-  script::idle(2);
-  script::menu(3);
-  ASSERT_TRUE(run());
-  EXPECT_EQ(gen.display_count, -3);
-  EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 0, 1}));
-  EXPECT_EQ(script::log_with("delay 200000").size(), 2u);
-  EXPECT_TRUE(script::shown("Type ctrl/m to restore menu"));
-}
-
-TEST_F(Sections, ReturnMainMenuDrawsNothing) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
+  // "Return main menu" draws nothing; "Quit Tolsvik" ends the program.
+  fresh();
+  start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0, 125});
   script::menu(6);
   ASSERT_TRUE(run());
   EXPECT_EQ(script::draws(), 0);
   EXPECT_EQ(gen.display_count, 1);
-}
-
-TEST_F(Sections, QuitFromTheScrollingMenuEndsTheProgram) {
-  map_file(4, 3, 3, by_section_and_row);
-  image_setup(0, 3, 0, 2, 0, 2, 1, 50, 50, 0.0f, 125.0f);
-  EXPECT_EXIT(
-      {
-        script::menu(4);
-        script::menu(4);
-        run();
-        std::exit(3);
-      },
-      ::testing::ExitedWithCode(0), "");
-}
-
-// Replay from an answer file and recording into "Tolsvik.tmp": the centre comes
-// from the file without a question and is written back as a whole answer line.
-TEST_F(Sections, ReplayedCentreIsRecorded) {
-  const auto dir = dialogue_maps::folder() / "replay";
-  std::filesystem::create_directories(dir);
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  { std::ofstream("answers.txt") << "300,200\n"; }
-  map_file(11, 9, 1, [](int x, int y, int) { return static_cast<float>(x + 10 * y + 1); });
-  image_setup(0, 10, 0, 8, 0, 0, 1, 600, 400, 0.0f, 125.0f);
-  answers_from_file("answers.txt");
-  ASSERT_EQ(gen.defaults_unit, 11);
-  const bool returned = run();
-  answers_finish();
-  std::ifstream recorded("answers.txt");
-  std::string line;
-  std::getline(recorded, line);
-  std::filesystem::current_path(previous);
-  ASSERT_TRUE(returned);
-  EXPECT_TRUE(script::log_with("iobox").empty());
-  EXPECT_EQ(gen.area_x1, 295);
-  EXPECT_EQ(line.size(), 80u);
-  EXPECT_EQ(line.substr(0, line.find_last_not_of(' ') + 1), "300,200");
+  EXPECT_EQ(testsupport::run([] { script::menu(4), script::menu(4), run(); }).status, 0);
 }
 
 }  // namespace

@@ -1,73 +1,26 @@
-// Transform display dialogues: the display choice, amplitude and intensity levels,
-// the Friedel mirror around the origin and the coverage of the typed half numbers.
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// Transform display dialogues: the display choice, amplitude and intensity levels, the Friedel
+// mirror around the origin and the coverage of the typed half numbers.
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <utility>
-#include <vector>
 
-#include "dialogue_maps.h"
+#include "dialogue.h"
 #include "driver/answerfile.h"
-#include "driver/dialogue.h"
-#include "driver/records.h"
 #include "driver/transform.h"
-#include "scripted_display.h"
 
 namespace {
 
-// gen as start-up leaves it for a transform with half numbers tx, ty typed.
-void transform_setup(int tx, int ty, int sw, int sh, float amin, float amax) {
-  gen.is_image = 0;
-  gen.compression = 1;
-  const int h = gen.ny / 2;
-  gen.first_x = 0;
-  gen.shown_width = tx + 1;
-  gen.first_y = h - ty;
-  gen.shown_height = 2 * ty + 1;
-  gen.first_z = gen.last_z = 0;
-  gen.screen_width = sw;
-  gen.screen_height = sh;
-  gen.raster_width = std::max(sw, 2 * gen.shown_width);
-  gen.raster_height = std::max(sh, gen.shown_height);
-  gen.amin = amin;
-  gen.amax = amax;
-  gen.new_display = 1;
-  gen.message_lines = 1;
-  set_message_line(1, "Tolsvik - image display program H14.76");
-}
+using namespace prog;
 
-class Transform : public ::testing::Test {
+class Transform : public DisplayTest {
  protected:
-  void SetUp() override {
-    script::reset();
-    gen = GenRecord{};
-    datafile = DatafileRecord{};
-    ovly.amplitude_display = 0;
+  // A transform of nx x ny complex values f(h, row), shown with half numbers tx, ty.
+  static void start(int nx, int ny, const std::function<std::pair<float, float>(int, int)>& f,
+                    int tx, int ty, int sw, int sh, float amin, float amax) {
+    test_maps::close_map();
+    test_maps::write_transform("map.fft", nx, ny, f);
+    as_started("map.fft", {0, tx, ny / 2 - ty, ny / 2 + ty, 0, 0, 1, sw, sh, amin, amax}, false);
+    gen.is_image = 0;
   }
-  void TearDown() override { dialogue_maps::close_map(); }
-
-  void map_file(int nx, int ny, const std::function<std::pair<float, float>(int, int)>& f) {
-    dialogue_maps::close_map();
-    const std::string name = dialogue_maps::path(
-        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".fft");
-    dialogue_maps::write_transform(name, nx, ny, f);
-    dialogue_maps::open_map(name);
-  }
-
-  static bool run() {
-    try {
-      fftread();
-      return true;
-    } catch (const script::End&) {
-      return false;
-    }
-  }
-
-  static const script::Picture& picture() { return script::pictures().at(0); }
+  static bool run() { return walk(fftread); }
 };
 
 // Row 4 (k = 0) of a transform with 8 rows holds (600, 800) at h = 1 and (3, 4) at h = 2.
@@ -78,8 +31,7 @@ std::pair<float, float> two_values(int h, int row) {
 }
 
 TEST_F(Transform, AmplitudeAndIntensityLevels) {
-  map_file(4, 8, two_values);
-  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  start(4, 8, two_values, 3, 2, 40, 30, 0.0f, 1000.0f);
   script::answer("");
   ASSERT_TRUE(run());
   EXPECT_EQ(ovly.amplitude_display, 1);
@@ -105,11 +57,11 @@ TEST_F(Transform, AmplitudeAndIntensityLevels) {
 // The choice: interactive answers count only when they start with a non-blank;
 // corner mode never asks; a replayed non-blank line selects intensities.
 TEST_F(Transform, DisplayChoice) {
-  map_file(4, 8, two_values);
   const std::vector<std::pair<std::string, int>> answers = {{"", 1}, {" 1", 1}, {"1", 0}};
   for (const auto& [text, amplitudes] : answers) {
     script::reset();
-    transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+
+    start(4, 8, two_values, 3, 2, 40, 30, 0.0f, 1000.0f);
     script::answer(text);
     ASSERT_TRUE(run());
     EXPECT_EQ(ovly.amplitude_display, amplitudes) << '"' << text << '"';
@@ -121,34 +73,22 @@ TEST_F(Transform, DisplayChoice) {
   EXPECT_EQ(gen.message_lines, 1);
 
   script::reset();
-  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  start(4, 8, two_values, 3, 2, 40, 30, 0.0f, 1000.0f);
   datafile.corner_counter = 2;
   ASSERT_TRUE(run());
   EXPECT_TRUE(script::log_with("iobox").empty());
   EXPECT_EQ(ovly.amplitude_display, 1);
-}
-
-TEST_F(Transform, ReplayedChoiceIsRecordedWithABlankLine) {
-  map_file(4, 8, two_values);
-  const auto dir = dialogue_maps::folder() / "replay";
-  std::filesystem::create_directories(dir);
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  { std::ofstream("answers.txt") << " 1\n"; }
-  transform_setup(3, 2, 40, 30, 0.0f, 1000.0f);
+  // A replayed non-blank line selects intensities; it is recorded with a blank line.
+  script::reset();
+  datafile.corner_counter = 0;
+  write_lines("answers.txt", {" 1"});
+  start(4, 8, two_values, 3, 2, 40, 30, 0.0f, 1000.0f);
   answers_from_file("answers.txt");
   const bool returned = run();
   answers_finish();
-  std::ifstream recorded("answers.txt");
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(recorded, line);) lines.push_back(line);
-  std::filesystem::current_path(previous);
   ASSERT_TRUE(returned);
-  EXPECT_TRUE(script::log_with("iobox").empty());
   EXPECT_EQ(ovly.amplitude_display, 0);
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].substr(0, lines[0].find_last_not_of(' ') + 1), " 1");
-  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(read_lines("answers.txt"), (std::vector<std::string>{" 1" + std::string(78, ' '), ""}));
 }
 
 // Half numbers 10, 10 on a transform of 22 rows (origin row 11): the stored rows
@@ -159,8 +99,7 @@ TEST_F(Transform, HalfNumbersCoverTheSquareWithTheFriedelMirror) {
   auto value = [](int h, int row) {
     return std::pair<float, float>{static_cast<float>(h + 1), static_cast<float>(row + 1)};
   };
-  map_file(11, 22, value);
-  transform_setup(10, 10, 60, 40, 0.0f, 50.0f);
+  start(11, 22, value, 10, 10, 60, 40, 0.0f, 50.0f);
   script::answer("");
   ASSERT_TRUE(run());
   EXPECT_EQ(gen.area_x1, 20);
@@ -175,7 +114,7 @@ TEST_F(Transform, HalfNumbersCoverTheSquareWithTheFriedelMirror) {
 
   auto index = [&](int h, int row) {
     auto [re, im] = value(h, row);
-    return dialogue_maps::expected_index(std::hypot(re, im), 0.0, 50.0);
+    return test_maps::expected_index(std::hypot(re, im), 0.0, 50.0);
   };
   const auto& p = picture();
   int drawn = 0;
@@ -198,22 +137,6 @@ TEST_F(Transform, HalfNumbersCoverTheSquareWithTheFriedelMirror) {
       ASSERT_EQ(p.at(x, y), want) << "h " << h << " k " << k;
     }
   EXPECT_EQ(drawn, 21 * 21 - 20);
-}
-
-// A raster exactly as tall as the display: row k = -10 lands one beyond the raster
-// and is dropped; nothing is written past the raster.
-TEST_F(Transform, RowBelowTheRasterIsDropped) {
-  map_file(11, 22, [](int, int row) {
-    return std::pair<float, float>{10.0f, static_cast<float>(row)};
-  });
-  transform_setup(10, 10, 22, 21, 0.0f, 50.0f);
-  const int64_t end = 22 * 21;
-  for (int i = 0; i < 44; ++i) map.raster[end + i] = 77;
-  script::answer("");
-  ASSERT_TRUE(run());
-  for (int i = 0; i < 44; ++i) ASSERT_EQ(map.raster[end + i], 77) << i;
-  EXPECT_EQ(gen.centre_y, 10);
-  EXPECT_EQ(picture().at(11 - 5, 1), dialogue_maps::expected_index(std::hypot(10.0, 1.0), 0, 50));
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// Helpers of the map-file tests: map files built byte by byte in either byte
-// order, running code in a child process, and a per-test folder.
+// Helpers of the map-file tests: map files built byte by byte in either byte order, and a
+// folder for each test.
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <bit>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "mapfile/mapfile.h"
+#include "tests/support/child.h"
 
 namespace maptest {
 
@@ -101,68 +101,17 @@ inline std::string title(std::string t) {
   return t;
 }
 
-// True while a test body runs in this process: a fatal stop there (exit status 0)
-// must fail the test program rather than end it quietly.
-inline bool in_test = false;
-
-struct ChildResult {
-  int status = -1;  // exit status; -1 when the child did not exit normally
-  std::string out, err;
-};
-
-// Runs body in a child process; a body that returns ends the child with status 99.
-inline ChildResult run_in_child(const std::function<void()>& body) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  FILE* files[2] = {std::tmpfile(), std::tmpfile()};
-  const pid_t pid = fork();
-  if (pid == 0) {
-    in_test = false;
-    dup2(fileno(files[0]), 1);
-    dup2(fileno(files[1]), 2);
-    body();
-    std::fflush(stdout);
-    _exit(99);
-  }
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  ChildResult r;
-  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  for (int i = 0; i < 2; ++i) {
-    std::rewind(files[i]);
-    for (int c; (c = std::fgetc(files[i])) != EOF;) (i ? r.err : r.out) += static_cast<char>(c);
-    std::fclose(files[i]);
-  }
-  return r;
-}
-
 // Each test gets its own folder and leaves no map file open behind it.
 class MapFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    static const int hooked = std::atexit([] {
-      if (!in_test) return;
-      std::fputs("a map test stopped the program\n", stderr);
-      std::_Exit(1);
-    });
-    (void)hooked;
-    in_test = true;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("tolsvik-" + std::string(info->name()) + "-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-  }
   void TearDown() override {
-    in_test = false;
     for (int s = 1; s <= kMaxStreams; ++s) {
       if (imcom.lstream[s] != 0) imclose(s);  // closing twice is harmless
       imcom.lstream[s] = 0;
     }
     imcom.numopen = 0;
-    std::filesystem::remove_all(dir_);
   }
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string path(const std::string& name) const { return dir_ / name; }
   // Writes a map of the header and the values as items of the given size; returns its path.
   std::string write_map(const std::string& name, const RawHeader& h,
                         const std::vector<float>& values = {}, int size = 4,
@@ -196,7 +145,7 @@ class MapFileTest : public ::testing::Test {
     iwrhdr(stream, title("made here").c_str(), 0, 0.0f, 1.0f, 0.5f);
   }
 
-  std::filesystem::path dir_;
+  testsupport::TempFolder dir_;
   std::string opened_text_;
   int nxyz_[3] = {}, mode_ = -1;
 };

@@ -18,7 +18,7 @@ class MapFatal : public MapFileTest {
   void expect_fatal(const std::vector<Fatal>& cases) {
     for (const Fatal& f : cases) {
       SCOPED_TRACE(f.what);
-      const ChildResult r = run_in_child(f.body);
+      const testsupport::Finished r = testsupport::run(f.body);
       EXPECT_EQ(r.status, 0) << "99 means it did not stop\n" << r.out << r.err;
       EXPECT_TRUE(r.out.ends_with(f.out_tail)) << "output:\n" << r.out;
       EXPECT_EQ(r.err, f.stop.empty() ? "" : "STOP " + f.stop + " statement executed\n");
@@ -91,6 +91,7 @@ TEST_F(MapFatal, DamagedHeaders) {
   const std::vector<float> data(16);
   const std::string rows = write_map("z.map", {.nxyz = {1, 0, 1}}, data);
   const std::string cols = write_map("n.map", {.nxyz = {-5, 1, 1}}, data);
+  const std::string none = write_map("c.map", {.nxyz = {0, 1, 1}}, data);
   const std::string mode = write_map("m.map", {.mode = 7}, data);
   const std::string neg = write_map("s.map", {.ispg = 1, .nsymbt = -80}, data);
   const std::string past = write_map("t.map", {.ispg = 1, .nsymbt = 1 << 30}, data);
@@ -105,6 +106,7 @@ TEST_F(MapFatal, DamagedHeaders) {
            "positive\n",
        "Error"},
       {"negative columns", [&] { read_it(1, cols); }, "must all be positive\n", "Error"},
+      {"no columns", [&] { read_it(1, none); }, "must all be positive\n", "Error"},
       {"mode 7", [&] { read_it(1, mode); },
        head + mode + "\n    Map mode          7 is not one of 0 to 4\n", "Error"},
       {"negative symmetry length", [&] { read_it(1, neg); },

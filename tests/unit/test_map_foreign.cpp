@@ -75,22 +75,5 @@ TEST_F(MapOpen, MissingStampMeansNativeOrder) {
   EXPECT_EQ(std::vector<float>(row, row + 2), (std::vector<float>{-1.25f, 8.0f}));
 }
 
-TEST_F(MapOpen, SummaryLines) {
-  const std::string name = write_map("sum.map", RawHeader{}, {1.0f});
-  auto padded = [](std::string s) { return s.resize(60, ' '), s; };
-  open_quiet(1, name + "   ", "ro");
-  EXPECT_TRUE(
-      opened_text_.ends_with(" Filename for RO      image file on unit   1 : " + padded(name) +
-                             "\n" + std::string(29, ' ') + "Size=       1028\n\n"))
-      << opened_text_;
-  open_quiet(11, path("new.map"), "New");
-  EXPECT_EQ(opened_text_,
-            "\n Filename for NEW     image file on unit  11 : " + padded(path("new.map")) + "\n\n");
-  open_quiet(12, path("scr.map"), "scratch");
-  EXPECT_TRUE(opened_text_.starts_with("\n Filename for SCRATCH image file on unit  12 : "));
-  imclose(12);
-  EXPECT_FALSE(std::filesystem::exists(path("scr.map"))) << "scratch files go on close";
-}
-
 }  // namespace
 }  // namespace maptest

@@ -76,34 +76,6 @@ TEST_F(MapHeader, WrittenLayoutAndPrint) {
             expect + " " + title("first title") + "\n " + title("second title") + "\n\n");
 }
 
-TEST_F(MapHeader, UnknownAxisAndTooManyTitlesAreShownSafely) {
-  RawHeader h{.mapcrs = {1, 7, -4}, .nlabl = 14};
-  h.titles.assign(10, "t");
-  const std::string printed = open_read(1, write_map("q.map", h));
-  for (const char* line :
-       {"Fast, medium, slow axes ..................      X     ?     ?\n",
-        "!!! Warning - title count", "Number of titles .........................     10\n"})
-    EXPECT_NE(printed.find(line), std::string::npos) << line;
-  EXPECT_EQ(imcom.nlabl[imcom.lstream[1]], 10);
-}
-
-TEST_F(MapHeader, ExtendedHeaderOnlyWithPositiveSpaceGroup) {
-  for (int ispg : {5, 0}) {
-    SCOPED_TRACE("ispg " + std::to_string(ispg));
-    std::vector<float> data(5 * 4 + 40);
-    std::iota(data.begin(), data.end(), 0.0f);
-    open_read(1, write_map("x.map", {.nxyz = {5, 4, 1}, .ispg = ispg, .nsymbt = 160}, data));
-    float row[5];
-    ASSERT_EQ(irdlin(1, row), 0);
-    EXPECT_EQ(row[0], ispg > 0 ? 40.0f : 0.0f) << "first data byte 1184 or 1024";
-    EXPECT_EQ(imcom.nsymbt[imcom.lstream[1]], ispg > 0 ? 160 : 0);
-    imposn(1, 0, 1);
-    ASSERT_EQ(irdlin(1, row), 0);
-    EXPECT_EQ(row[0], ispg > 0 ? 45.0f : 5.0f);
-    imclose(1);
-  }
-}
-
 TEST_F(MapHeader, TitlesFollowNtflag) {
   open_quiet(4, path("t.map"), "new");
   const int nxyz[3] = {1, 1, 1};
@@ -122,49 +94,6 @@ TEST_F(MapHeader, TitlesFollowNtflag) {
     for (const char* c = expect; *c; ++c) want += title(std::string(1, *c));
     EXPECT_EQ(std::string(out[0], nl * kTitleLength), want) << present << " " << ntflag;
   }
-}
-
-TEST_F(MapHeader, CreatingAndCopyingHeaders) {
-  MapTitle labels[12];
-  for (auto& l : labels) std::memset(l, 'x', kTitleLength);
-  const int nxyz[3] = {8, 6, 2}, mxyz[3] = {16, 12, 4}, extra[1] = {3};
-  open_quiet(1, path("a.map"), "new");
-  open_quiet(2, path("b.map"), "new");
-  const int a = imcom.lstream[1], b = imcom.lstream[2];
-  icrhdr(2, nxyz, mxyz, 0, labels, -1);
-  EXPECT_EQ(imcom.nlabl[b], 0);
-  icrhdr(1, nxyz, mxyz, 3, labels, 12);
-  EXPECT_EQ(imcom.nlabl[a], 10) << "at most 10 titles";
-  float cell[6];
-  irtcel(1, cell);
-  EXPECT_EQ(std::vector<float>(cell, cell + 6), (std::vector<float>{16, 12, 4, 90, 90, 90}));
-
-  // itrhdr copies all but the symmetry records, which the copy loses: the headers
-  // differ in words 23 and 24 only.
-  int nsymbt;
-  for (int s : {1, 2}) ialsym(s, 1, nsymbt);
-  ialorg(1, 3.0f, 4.0f, 5.0f);
-  ialext(1, extra, 9, 1);
-  ialrms(1, 2.0f);
-  itrhdr(2, 1);
-  for (int s : {1, 2}) iwrhdr(s, title("").c_str(), -1, 1, 2, 3), imclose(s);
-  Bytes ha = read_file(path("a.map"));
-  ASSERT_EQ(ha.size(), 1024u + 80);
-  std::fill(&ha[88], &ha[96], 0);
-  EXPECT_EQ(Bytes(ha.begin(), ha.begin() + 1024), read_file(path("b.map")));
-
-  // iallab keeps the count and blanks the titles after it; itrlab and itrcel copy only theirs.
-  iallab(1, labels, 2);
-  ialorg(1, 0, 0, 0);
-  cell[5] = 45;
-  ialcel(1, cell);
-  itrlab(2, 1);
-  EXPECT_EQ(imcom.nlabl[b], 2);
-  EXPECT_EQ(std::string(imcom.labels[b][2], kTitleLength), title(""));
-  EXPECT_EQ(imcom.cell[b][5], 90.0f) << "itrlab copies titles only";
-  itrcel(2, 1);
-  EXPECT_EQ(imcom.cell[b][5], 45.0f);
-  EXPECT_EQ(imcom.origin[b][2], 5.0f) << "neither copies the origin";
 }
 
 TEST(MapComplexStatistics, ModulusOverTheChosenBlock) {

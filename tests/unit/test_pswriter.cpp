@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "display/pswriter.h"
@@ -14,18 +15,13 @@
 
 namespace {
 
+const testsupport::TempFolder folder;
+
 std::string temp_path(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("tolsvik_ps_" + std::to_string(getpid()) + "_" + name + ".ps"))
-      .string();
+  return folder / (name + ".ps");
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testsupport::read_lines;
 
 using PixelFn = std::function<unsigned char(int row, int col)>;
 
@@ -80,24 +76,6 @@ TEST(PsWriter, GreyFileLayoutIsExact) {
   std::remove(path.c_str());
 }
 
-TEST(PsWriter, RowsAreSplitIntoLinesOf25Bytes) {
-  for (int ncols : {60, 50}) {
-    const std::string path = temp_path("rows");
-    write_picture(path, 0, 0, 0, 10, 10, ncols, 2, [](int r, int c) { return r * 100 + c; });
-    std::vector<std::string> rows = lines_after(read_lines(path), "image");
-    std::vector<size_t> lengths;
-    for (auto& line : rows) lengths.push_back(line.size());
-    if (ncols == 60) {
-      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 20, 50, 50, 20, 3, 8, 8}));
-      EXPECT_EQ(rows[2], "32333435363738393A3B");  // bytes 50..59 of the first row
-      EXPECT_EQ(rows[3].substr(0, 4), "6465");     // the second row starts a new line
-    } else {
-      EXPECT_EQ(lengths, (std::vector<size_t>{50, 50, 50, 50, 3, 8, 8}));
-    }
-    std::remove(path.c_str());
-  }
-}
-
 TEST(PsWriter, ColourHeaderCarriesClampedTablesAndRowSize) {
   int red[256], green[256], blue[256];
   for (int i = 0; i < 256; ++i) red[i] = i, green[i] = 255 - i, blue[i] = i;
@@ -126,33 +104,6 @@ TEST(PsWriter, ColourHeaderCarriesClampedTablesAndRowSize) {
   std::remove(path.c_str());
 }
 
-TEST(PsWriter, LandscapeMovesOriginDownByPageWidth) {
-  const std::string path = temp_path("landscape");
-  write_picture(path, 1, 12.5f, 10, 270, 190, 1, 1, [](int, int) { return 0; });
-  EXPECT_EQ(read_lines(path).at(7),
-            "    90 rotate    12.50 -200.00 translate   270.00  190.00 scale");
-  std::remove(path.c_str());
-}
-
-TEST(PsWriter, CallsWithoutOpenUnitDoNothing) {
-  const unsigned char row[4] = {1, 2, 3, 4};
-  const int table[256] = {};
-  pscriptinit(nullptr, 0, 0, 0, 0, 10, 10, 0, 4, 1);
-  pscriptcolourtable(table, table, table);
-  pscriptgreyimage(row);
-  pscriptcolourimage(row);
-  pscriptendimage();
-  pscriptend();
-  // After pscriptend the closed unit is forgotten.
-  const std::string path = temp_path("closed");
-  write_picture(path, 0, 0, 0, 10, 10, 4, 1, [](int, int) { return 0; });
-  pscriptgreyimage(row);
-  pscriptendimage();
-  pscriptend();
-  EXPECT_EQ(read_lines(path).back(), "%Trailer");
-  std::remove(path.c_str());
-}
-
 TEST(PageLayout, FitsRegionOnPage) {
   auto expect = [](PageLayout p, int o, float w, float h, float xm, float ym) {
     EXPECT_EQ(p.orientation, o);
@@ -170,109 +121,47 @@ TEST(PageLayout, FitsRegionOnPage) {
   expect(page_layout(50, 50, 100), 1, 100, 100, 97.5f, 55);  // square prints in landscape
 }
 
-namespace {
-
-// Where a point of the picture lands on the rendered A4 raster, following the placement the
-// writer puts in the file (millimetre scale, and the 90 degree rotation for landscape).
-struct Placement {
-  PageLayout layout;
-  int ncols, nrows, dpi, raster_height;
-  void device(double u, double v, int& x, int& y) const {  // u, v: unit square of the image
-    const double k = 2.836464 * dpi / 72.0;                // raster pixels per millimetre
-    double px = layout.xmargin + u * layout.width, py = layout.ymargin + v * layout.height;
-    if (layout.orientation == 1) {  // user x runs up the sheet, user y runs to its left
-      py = px;
-      px = -(layout.ymargin - 210.0 + v * layout.height);
-    }
-    x = static_cast<int>(px * k);
-    y = raster_height - 1 - static_cast<int>(py * k);
-  }
-  void pixel(int row, int col, int& x, int& y) const {
-    device((col + 0.5) / ncols, 1.0 - (row + 0.5) / nrows, x, y);
-  }
-};
-
-// Checks the centre of every picture pixel on the rendered page against want (per channel),
-// and that nothing is printed outside the image's rectangle.
-void check_page(const gstest::Raster& page, const PageLayout& layout, int ncols, int nrows,
-                const std::function<std::vector<int>(int, int)>& want) {
-  ASSERT_EQ(page.width, 595);
-  Placement place{layout, ncols, nrows, 72, page.height};
-  for (int r = 0; r < nrows; ++r)
-    for (int c = 0; c < ncols; ++c) {
-      int x, y;
-      place.pixel(r, c, x, y);
-      const std::vector<int> expected = want(r, c);
-      for (int ch = 0; ch < page.channels; ++ch)
-        ASSERT_NEAR(int{page.at(x, y, ch)}, expected[ch], 1) << "row " << r << " col " << c;
-    }
-  int x0, y0, x1, y1;  // opposite corners of the image on the raster
-  place.device(0, 0, x0, y0);
-  place.device(1, 1, x1, y1);
-  int minx = page.width, maxx = -1, miny = page.height, maxy = -1;
-  for (int y = 0; y < page.height; ++y)
-    for (int x = 0; x < page.width; ++x)
-      for (int ch = 0; ch < page.channels; ++ch)
-        if (page.at(x, y, ch) != 255) {
-          minx = std::min(minx, x), maxx = std::max(maxx, x);
-          miny = std::min(miny, y), maxy = std::max(maxy, y);
-        }
-  EXPECT_NEAR(minx, std::min(x0, x1), 2);
-  EXPECT_NEAR(maxx, std::max(x0, x1), 2);
-  EXPECT_NEAR(miny, std::min(y0, y1), 2);
-  EXPECT_NEAR(maxy, std::max(y0, y1), 2);
-}
-
-}  // namespace
-
-TEST(PsWriterGhostscript, GreyPicturePrintsInPlaceAndRightWayUp) {
-  for (auto [ncols, nrows] : {std::pair{20, 40}, std::pair{40, 20}}) {
-    SCOPED_TRACE(ncols < nrows ? "portrait" : "landscape");
-    // A black band over the top 5 rows, a dark left half and a light right half below it.
-    auto grey = [ncols](int r, int c) -> unsigned char {
-      return r < 5 ? 0 : c < ncols / 2 ? 40 : 200;
-    };
-    const std::string path = temp_path("gs_grey");
-    const PageLayout l = page_layout(ncols, nrows, 0);
-    write_picture(path, l.orientation, l.xmargin, l.ymargin, l.width, l.height, ncols, nrows, grey);
-    const gstest::Raster page = gstest::render(path, "pgmraw", 72);
-    ASSERT_TRUE(page.ok()) << page.error;
-    check_page(page, l, ncols, nrows, [&](int r, int c) { return std::vector<int>{grey(r, c)}; });
-    // Plainly: in portrait the band is at the top of the sheet; in landscape the picture's
-    // top lies along the sheet's left edge and its left half toward the sheet's bottom.
-    const double k = 72 / 25.4;             // raster pixels per millimetre
-    auto at_mm = [&](double x, double y) {  // millimetres from the sheet's lower left corner
-      return int{page.at(static_cast<int>(x * k), page.height - 1 - static_cast<int>(y * k))};
-    };
-    if (l.orientation == 0) {
-      EXPECT_EQ(at_mm(105, l.ymargin + l.height - 3), 0);
-      EXPECT_EQ(at_mm(l.xmargin + 3, l.ymargin + 3), 40);
-    } else {
-      EXPECT_EQ(at_mm(210 - l.ymargin - l.height + 3, 148), 0);
-      EXPECT_EQ(at_mm(105, l.xmargin + 3), 40);
-      EXPECT_EQ(at_mm(105, l.xmargin + l.width - 3), 200);
-    }
-    std::remove(path.c_str());
-  }
-}
-
-TEST(PsWriterGhostscript, ColourTableMapsValuesToColours) {
+// Ghostscript prints the pictures in their place and the right way up: in portrait a band
+// over the top rows is at the top of the sheet; in landscape the picture's top lies along the
+// sheet's left edge and its left half toward the sheet's bottom. Colours go through the table.
+TEST(PsWriterGhostscript, PicturesPrintInPlaceTheRightWayUpInTheirColours) {
   int red[256], green[256], blue[256];
   for (int i = 0; i < 256; ++i) red[i] = green[i] = blue[i] = i;
-  red[1] = 255, green[1] = 0, blue[1] = 0;  // 1: pure red
-  red[2] = 0, green[2] = 0, blue[2] = 255;  // 2: pure blue
-  const int ncols = 12, nrows = 16;
-  auto value = [](int r, int c) -> unsigned char { return r < 4 ? 1 : c < 6 ? 2 : 128; };
-  const std::string path = temp_path("gs_colour");
-  const PageLayout l = page_layout(ncols, nrows, 120);
-  write_picture(path, l.orientation, l.xmargin, l.ymargin, l.width, l.height, ncols, nrows, value,
-                red, green, blue);
-  const gstest::Raster page = gstest::render(path, "ppmraw", 72);
-  ASSERT_TRUE(page.ok()) << page.error;
-  ASSERT_EQ(page.channels, 3);
-  check_page(page, l, ncols, nrows, [&](int r, int c) {
-    const int v = value(r, c);
-    return std::vector<int>{red[v], green[v], blue[v]};
-  });
-  std::remove(path.c_str());
+  red[1] = 255, green[1] = blue[1] = 0;  // 1: pure red
+  for (auto [ncols, nrows, colour] : {std::tuple{20, 40, false}, {40, 20, false}, {20, 40, true}}) {
+    SCOPED_TRACE(std::to_string(ncols) + (colour ? " colour" : " grey"));
+    // The band: value 0 (1 in colour) over the top 5 rows; below it 40 left, 200 right.
+    auto value = [ncols, colour](int r, int c) -> unsigned char {
+      return r < 5 ? colour : c < ncols / 2 ? 40 : 200;
+    };
+    const std::string path = temp_path("gs");
+    const PageLayout l = page_layout(ncols, nrows, 0);
+    write_picture(path, l.orientation, l.xmargin, l.ymargin, l.width, l.height, ncols, nrows, value,
+                  colour ? red : nullptr, green, blue);
+    const gstest::Raster page = gstest::render(path, colour ? "ppmraw" : "pgmraw", 72);
+    ASSERT_TRUE(page.ok()) << page.error;
+    const double k = 72 / 25.4;  // raster pixels per millimetre
+    // The colour at millimetres (x, y) from the sheet's lower left corner.
+    auto at_mm = [&](double x, double y) {
+      std::vector<int> c;
+      for (int ch = 0; ch < page.channels; ++ch)
+        c.push_back(
+            page.at(static_cast<int>(x * k), page.height - 1 - static_cast<int>(y * k), ch));
+      return c;
+    };
+    const std::vector<int> band = colour ? std::vector<int>{255, 0, 0} : std::vector<int>{0};
+    const std::vector<int> dark(page.channels, 40), light(page.channels, 200),
+        paper(page.channels, 255);
+    if (l.orientation == 0) {
+      EXPECT_EQ(at_mm(105, l.ymargin + l.height - 3), band);
+      EXPECT_EQ(at_mm(l.xmargin + 3, l.ymargin + 3), dark);
+      EXPECT_EQ(at_mm(l.xmargin + l.width - 3, l.ymargin + 3), light);
+      EXPECT_EQ(at_mm(l.xmargin - 3, l.ymargin + 3), paper);
+    } else {
+      EXPECT_EQ(at_mm(210 - l.ymargin - l.height + 3, 148), band);
+      EXPECT_EQ(at_mm(105, l.xmargin + 3), dark);
+      EXPECT_EQ(at_mm(105, l.xmargin + l.width - 3), light);
+      EXPECT_EQ(at_mm(105, l.xmargin - 3), paper);
+    }
+  }
 }

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <regex>
 #include <string>
+#include <tuple>
 
 #include "textio/strings.h"
 
@@ -16,26 +16,23 @@ std::string padded(const std::string& s, size_t n) {
 }  // namespace
 
 TEST(Strings, InkommaRewritesSeparators) {
-  std::string a = padded("  1   2 ,  ,   3", 30);
-  EXPECT_EQ(inkomma(a), 6);
-  EXPECT_EQ(a, padded("1,2,3", 30));
-
-  std::string b = padded("1 2 3,", 20);
-  EXPECT_EQ(inkomma(b), 6);
-  EXPECT_EQ(b, padded("1,2,3", 20));
-
-  std::string c = padded("", 10);
-  EXPECT_EQ(inkomma(c), 1);
-  EXPECT_EQ(c, padded("", 10));
-
-  std::string d = "12";  // nothing to rewrite, no room around it
-  EXPECT_EQ(inkomma(d), 3);
-  EXPECT_EQ(d, "12");
+  // Text, width, the text afterwards and the length returned.
+  const std::tuple<std::string, size_t, std::string, int> cases[] = {
+      {"  1   2 ,  ,   3", 30, "1,2,3", 6},
+      {"1 2 3,", 20, "1,2,3", 6},
+      {"", 10, "", 1},
+      {"12", 2, "12", 3}};  // nothing to rewrite, no room around it
+  for (auto [text, width, after, length] : cases) {
+    std::string t = padded(text, width);
+    EXPECT_EQ(inkomma(t), length) << text;
+    EXPECT_EQ(t, padded(after, width)) << text;
+  }
 }
 
 TEST(Strings, LengthsOfBlankAndNulTerminatedTexts) {
   EXPECT_EQ(shorten(padded("", 40)), 1);
   EXPECT_EQ(shorten(padded("abc", 40)), 3);
+  EXPECT_EQ(shorten(std::string("abc \0\0", 6)), 3);  // NULs count as blanks
   EXPECT_EQ(lnblank(padded("", 40)), 0);
   EXPECT_EQ(lnblank(std::string("ab \0zz", 6)), 2);
   EXPECT_EQ(lnblank(padded("x y", 9)), 3);
@@ -61,22 +58,6 @@ TEST(Strings, HexIntochAndRmblank) {
   std::array<char, 2> tiny;
   EXPECT_EQ(rmblank(tiny, "abcdef"), 2);  // never past the end of out
   EXPECT_EQ(std::string(tiny.data(), 2), "ab");
-}
-
-TEST(Strings, CalendarText) {
-  std::array<char, 30> t;
-  std::time_t now = getdate(t);
-  EXPECT_GT(now, 0);
-  std::string s(t.data(), t.size());
-  EXPECT_TRUE(std::regex_match(
-      s.substr(0, 24),
-      std::regex("[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]\\d \\d\\d:\\d\\d:\\d\\d \\d{4}")))
-      << s;
-  EXPECT_EQ(s[24], '\n');
-  EXPECT_EQ(s.substr(25), "     ");
-  std::array<char, 8> shortened;
-  getdate(shortened);
-  EXPECT_EQ(std::string(shortened.data(), 8), s.substr(0, 8));
 }
 
 TEST(Strings, Fields) {

@@ -1,6 +1,6 @@
-// Small map files for the dialogue tests of the displays: written with the map-file
-// operations into a folder of this test process, opened on stream 1 as start-up
-// opens the map on display.
+// Small map files for the tests, written with the map-file operations (the header carries the
+// data's own minimum, maximum and mean), opened on stream 1 as start-up opens the map on
+// display, and the colour index a density should get.
 #pragma once
 
 #include <fcntl.h>
@@ -19,29 +19,7 @@
 #include "driver/records.h"
 #include "mapfile/mapfile.h"
 
-namespace dialogue_maps {
-
-// The folder of this test process, removed when the process ends (not by a forked
-// child of a death test, which shares it).
-struct Folder {
-  std::filesystem::path path;
-  pid_t owner;
-  Folder()
-      : path(std::filesystem::temp_directory_path() /
-             ("tolsvik-dialogue-" + std::to_string(getpid()))),
-        owner(getpid()) {
-    std::filesystem::create_directories(path);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (getpid() == owner) std::filesystem::remove_all(path, ignored);
-  }
-};
-
-inline const std::filesystem::path& folder() {
-  static const Folder f;
-  return f.path;
-}
+namespace test_maps {
 
 // Runs body with standard output sent to /dev/null: the map-file layer prints every
 // header it reads or writes.
@@ -56,10 +34,6 @@ void quietly(F body) {
   std::fflush(stdout);
   dup2(saved, 1);
   close(saved);
-}
-
-inline std::string path(const std::string& name) {
-  return (folder() / name).string();
 }
 
 // Writes a new map on stream 2: the rows of every section, then the header with the
@@ -88,7 +62,7 @@ inline void write_rows_to_stream2(const std::string& file, int nx, int ny, int n
     }
   char title[kTitleLength];
   std::memset(title, ' ', sizeof title);
-  std::memcpy(title, "dialogue test map", 17);
+  std::memcpy(title, "test map", 8);
   iwrhdr(2, title, 0, static_cast<float>(lo), static_cast<float>(hi),
          static_cast<float>(sum / (double(nx) * ny * nz)));
   imclose(2);
@@ -147,4 +121,4 @@ inline int expected_index(double density, double amin, double amax) {
   return static_cast<int>(std::floor(v + 0.5));
 }
 
-}  // namespace dialogue_maps
+}  // namespace test_maps
