@@ -1,0 +1,3 @@
+#include "tools/area/box.h"
+
+BoxRecord box;
