@@ -2,8 +2,9 @@
 // the area (averaging, boxing, the interactive FFT, lattice display, straightening).
 //
 // Vertices are screen coordinates counted from 1; after an outline is accepted the entry
-// behind the last vertex repeats vertex 1, so the arrays hold two entries beyond the
-// vertex limit (the double click may add a final end vertex after the limit test).
+// behind the last vertex repeats vertex 1, so the arrays hold, besides the unused entry 0, two
+// entries beyond the vertex limit (the double click may add a final end vertex after the limit
+// test).
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,7 @@ struct BoxRecord {
   int32_t zero_flag;        // 1: the boxed area is set to zero
   int32_t postscript_flag;  // 1: PostScript output; earlier overlay items stay
   int32_t circle_flag, polygon_flag, rectangle_flag;  // the outline kind (exactly one is 1)
-  int32_t x[kMaxVertices + 2], y[kMaxVertices + 2];   // vertices, [1] .. [nvert + 1]
+  int32_t x[kMaxVertices + 3], y[kMaxVertices + 3];   // vertices, [1] .. [nvert + 1]
   int32_t nvert;
   int32_t circle_x, circle_y, radius;  // circle centre and radius, screen pixels
   int32_t npx, npy;                    // size of the output raster
