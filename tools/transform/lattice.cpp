@@ -226,6 +226,7 @@ void ask_origin() {
   }
   latref.x0 = session.start_x0 = datafile.param_1 = x0;
   latref.y0 = session.start_y0 = datafile.param_2 = y0;
+  session.recompute = true;
   int sx = 0, sy = 0;
   convert_to_screen(truncated(x0), truncated(y0), sx, sy);
   print_line();
