@@ -74,7 +74,7 @@ TEST_F(Lattice, MarkedSpotsAreRefinedDrawnAndStoredWithAnEditorThatFailsOnce) {
   script::answer("3");        // orders
   script::answer("fit.txt");  // result file
   draw();
-  for (int i = 0; i < 2; ++i) script::menu(6), script::answer("1");  // good lattice, twice
+  for (const char* yes : {"x", "0", "1", "1"}) script::menu(6), script::answer(yes);
   script::menu(3);  // add a spot: the fitted lattice proposes (2, 2)
   spot(42, 70, "");
   script::menu(5), script::answer("3"), script::answer("");
@@ -111,9 +111,12 @@ TEST_F(Lattice, MarkedSpotsAreRefinedDrawnAndStoredWithAnEditorThatFailsOnce) {
   EXPECT_EQ(logged("box"), boxes + boxes);
   EXPECT_EQ(logged("lines 1: 10 30 109 30").size(), 2u);  // the tilt axis, asked for twice
   EXPECT_EQ(logged("menu|Select centre with cursor").size(), 2u);
-  EXPECT_TRUE(script::shown("Failed (exit status 3): kelvane 4 DATAFILE.dat 32 20.000,5.000,-4.000,25.000"));
+  EXPECT_TRUE(script::shown(
+      "Failed (exit status 3): kelvane 4 DATAFILE.dat 32 20.000,5.000,-4.000,25.000"));
   EXPECT_TRUE(script::shown("Lattice into DATAFILE.dat inserted."));
   EXPECT_TRUE(printed(" Running: kelvane 6 DATAFILE.dat"));
+  EXPECT_TRUE(printed(" ERROR in SAVLAT. DATAFILE.dat not changed."));
+  EXPECT_TRUE(script::shown("Nothing done, DATAFILE.dat not changed."));
   V after = before;
   after[31] = "20.000,5.000,-4.000,25.000", after[57] = "10.000,10.000";
   EXPECT_EQ(read_lines("DATAFILE.dat"), after);
@@ -121,27 +124,40 @@ TEST_F(Lattice, MarkedSpotsAreRefinedDrawnAndStoredWithAnEditorThatFailsOnce) {
   EXPECT_TRUE(script::overlay().lines.empty() && script::overlay().boxes.empty());
 }
 
-TEST_F(Lattice, FailedFitsOfferTheSpotsAgain) {
+// Fits refused and offered again; then the vectors file, written with a scale factor that
+// leaves the lattice itself as fitted.
+TEST_F(Lattice, FailedFitsOfferTheSpotsAgainAndTheVectorsFileIsScaled) {
   script::answer("");
   script::menu(1);
-  spot(20, 0, "2,0"), spot(40, 0, "4,0");
+  spot(25, 5, "2,0"), spot(45, 5, "4,0");
   script::menu(5), script::answer("1");
-  script::menu(2), spot(60, 0, "6,0");  // "Add/remove spots"
+  script::menu(2), spot(65, 5, "6,0");  // "Add/remove spots"
   script::menu(5), script::answer("1");
-  script::menu(2), spot(20, 20, "2,2");
+  script::menu(2), spot(25, 25, "2,2");
   script::menu(5), script::answer("1");  // no spot within one order
   script::answer("2");
   script::answer("");
-  script::menu(8);
+  script::menu(1), script::answer("");  // standard boxes
+  script::menu(1), script::answer("vec.txt"), script::answer("2");
+  script::menu(2);
   ASSERT_TRUE(run_tool());
-  for (const char* line : {" Less than 3 reflections found, refinement impossible",
-                           " Selection of indices too symmetric",
-                           "Indices do not match number of orders requested"})
+  for (const char* line :
+       {" Less than 3 reflections found, refinement impossible",
+        " Selection of indices too symmetric", "Indices do not match number of orders requested",
+        "Lattice vectors written to :vec.txt"})
     EXPECT_TRUE(script::shown(line)) << line;
   EXPECT_EQ(logged("menu|Start spot selection again|Add/remove spots|").size(), 2u);
   EXPECT_EQ(latref.refined, 1);
-  EXPECT_FLOAT_EQ(latref.ax, 10);
-  EXPECT_FLOAT_EQ(latref.by, 10);
+  EXPECT_EQ(std::vector({latref.x0, latref.ax, latref.ay, latref.bx, latref.by}),
+            std::vector({5.0f, 10.0f, 0.0f, 0.0f, 10.0f}));
+  EXPECT_EQ(read_lines("vec.txt"),
+            (V{" ramp.map", "       200       200 Array size (for refinement)",
+               "   20.0000    0.0000    0.0000   20.0000 Lattice vectors",
+               "     10.0000     10.0000 Lattice centre (in image)",
+               "     10.0000     10.0000 Error from centre",
+               "        25         0 Symbol sizes in pixels", " Spot number  H    K      X       Y",
+               "          1    2    0    50.0    10.0", "          2    4    0    90.0    10.0",
+               "          3    6    0   130.0    10.0", "          4    2    2    50.0    50.0"}));
 }
 
 TEST_F(Lattice, OriginDefaults) {
@@ -151,6 +167,7 @@ TEST_F(Lattice, OriginDefaults) {
     float x0, y0;
     V circles;
   } cases[] = {
+      // clang-format off
       {0, 0, "", "Type in origin x0, y0, default (0,0)", 0, 0, {"circle 10 20 50"}},
       {0, 0, "12.5,7", "Type in origin x0, y0, default (0,0)", 12.5, 7, {"circle 22 27 50"}},
       {2, 1, "", "Type in origin x0, y0, default (30.50,9.25)", 30.5, 9.25,
@@ -158,6 +175,7 @@ TEST_F(Lattice, OriginDefaults) {
       {2, 3, "", "Type in origin x0, y0, default (50.00,50.00)", 50, 50,
        {"circle 60 70 5", "circle 60 70 15"}},
       {2, 5, "", "Type in origin x0, y0, default (0,0)", 3, 4, {"circle 13 24 5", "circle 13 24 15"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     script::reset();
@@ -181,8 +199,8 @@ TEST_F(Lattice, SpotFilesAndTheSpotEditor) {
   script::answer("");
   script::menu(2), script::answer("empty.txt");
   script::menu(2), script::answer("spots.txt");
-  script::menu(1), script::answer("1,1");                     // delete
-  script::menu(1), script::answer("7,7");                     // not there
+  script::menu(1), script::answer("1,1");                         // delete
+  script::menu(1), script::answer("7,7");                         // not there
   script::menu(2), script::answer("0,1"), script::answer("0,2");  // edit
   script::menu(4), script::answer("saved.txt");
   script::menu(6);
@@ -191,9 +209,9 @@ TEST_F(Lattice, SpotFilesAndTheSpotEditor) {
   EXPECT_TRUE(script::shown(" Spot with indices     7    7 not found in list for refinement"));
   EXPECT_TRUE(script::shown("Indices changed from   0  1 to  0  2"));
   EXPECT_TRUE(script::shown("Spot data written to saved.txt"));
-  EXPECT_EQ(read_lines("saved.txt"), (V{"     0     0       5.000       5.000",
-                                        "     1     0      15.000       5.000",
-                                        "     0     2       5.000      15.500"}));
+  EXPECT_EQ(read_lines("saved.txt"),
+            (V{"     0     0       5.000       5.000", "     1     0      15.000       5.000",
+               "     0     2       5.000      15.500"}));
   EXPECT_EQ(gen.status, 1);
 
   // 59 marks: the title and the first two spot lines stay, the third makes room.
@@ -270,9 +288,11 @@ TEST_F(Lattice, PeakLists) {
     V out;
     size_t crosses;
   } cases[] = {
+      // clang-format off
       {{"1 2", "", "3,4", "-5 6"}, {"     3 peaks read from spotlist file."}, 3},
       {many, {"ERROR: too many peaks. Increase maxpeaklst.", "   200 peaks read from spotlist file."}, 200},
       {{"1 2", "x y", "3 4"}, {"ERROR while reading peaklist", "     1 peaks read from spotlist file."}, 1},
+      // clang-format on
   };
   latref.x0 = 5.5;
   for (const auto& c : cases) {
@@ -301,9 +321,9 @@ TEST_F(Lattice, SpotListEditorTogglesReflectionsWithTheirMates) {
   script::mark(90, 50), script::mark(90, 50);  // (3, -2) off and on again
   script::menu(1);
   ASSERT_TRUE(run_tool(getspo));
-  EXPECT_EQ(read_lines("out.txt"),
-            (V{" i =      7", "ERROR while reading spotlist", "     2 spots read from spotlist file.",
-               "        2 spots written to spotlist file."}));
+  EXPECT_EQ(read_lines("out.txt"), (V{" i =      7", "ERROR while reading spotlist",
+                                      "     2 spots read from spotlist file.",
+                                      "        2 spots written to spotlist file."}));
   EXPECT_EQ(read_lines("img.spt"), (V{"     0,     4", "     3,    -2"}));
   EXPECT_TRUE(script::shown("Number of defined spots is      1"));
   EXPECT_TRUE(script::shown("Last clicked spot was      3    -2"));

@@ -64,7 +64,8 @@ TEST(LatticeFit, RecoversLatticesAndRefusesDegenerateSelections) {
     ASSERT_EQ(f.outcome, c.outcome);
     const double got[] = {f.x0, f.y0, f.ax, f.ay, f.bx, f.by}, again[] = {f.a1, f.a2, f.b1, f.b2};
     const double want[] = {c.want.x0, c.want.y0, c.want.ax, c.want.ay, c.want.bx, c.want.by};
-    for (int i = 0; i < 6 && c.outcome == FitOutcome::Ok; ++i) EXPECT_NEAR(got[i], want[i], c.tolerance);
+    for (int i = 0; i < 6 && c.outcome == FitOutcome::Ok; ++i)
+      EXPECT_NEAR(got[i], want[i], c.tolerance);
     for (int i = 0; i < 4 && c.outcome == FitOutcome::Ok; ++i)
       EXPECT_NEAR(again[i], want[2 + i], c.tolerance);
   }
@@ -126,18 +127,20 @@ std::vector<std::string> lines_of(const std::vector<EditorCommand>& c) {
 
 TEST(Editor, CommandLinesAsEchoedAndAsPassed) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(lines_of(lattice_save_commands(1, 24.102f, 9.738f, -4.324f, 20.342f, 10.5f, -3.25f)),
-            (V{"cp -f DATAFILE.dat datafile.backup [cp][-f][DATAFILE.dat][datafile.backup]",
-               "kelvane 4 DATAFILE.dat 32 24.102,9.738,-4.324,20.342 "
-               "[kelvane][4][DATAFILE.dat][32][24.102,9.738,-4.324,20.342]",
-               "kelvane 5 DATAFILE.dat  32 43 M [kelvane][5][DATAFILE.dat][32][43][M]",
-               "kelvane 4 DATAFILE.dat 58 10.500,-3.250 [kelvane][4][DATAFILE.dat][58][10.500,-3.250]",
-               "kelvane 5 DATAFILE.dat 58 43 M [kelvane][5][DATAFILE.dat][58][43][M]",
-               "kelvane 6 DATAFILE.dat [kelvane][6][DATAFILE.dat]"}));
+  EXPECT_EQ(
+      lines_of(lattice_save_commands(1, 24.102f, 9.738f, -4.324f, 20.342f, 10.5f, -3.25f)),
+      (V{"cp -f DATAFILE.dat datafile.backup [cp][-f][DATAFILE.dat][datafile.backup]",
+         "kelvane 4 DATAFILE.dat 32 24.102,9.738,-4.324,20.342 "
+         "[kelvane][4][DATAFILE.dat][32][24.102,9.738,-4.324,20.342]",
+         "kelvane 5 DATAFILE.dat  32 43 M [kelvane][5][DATAFILE.dat][32][43][M]",
+         "kelvane 4 DATAFILE.dat 58 10.500,-3.250 [kelvane][4][DATAFILE.dat][58][10.500,-3.250]",
+         "kelvane 5 DATAFILE.dat 58 43 M [kelvane][5][DATAFILE.dat][58][43][M]",
+         "kelvane 6 DATAFILE.dat [kelvane][6][DATAFILE.dat]"}));
   const auto bad = lines_of(lattice_save_commands(2, 1, 2, 3, 4, 0, 0));
   EXPECT_EQ(bad.size(), 4u);
-  EXPECT_EQ(bad[1], "kelvane 4 DATAFILE.dat 35 1.000,2.000,3.000,4.000 "
-                    "[kelvane][4][DATAFILE.dat][35][1.000,2.000,3.000,4.000]");
+  EXPECT_EQ(bad[1],
+            "kelvane 4 DATAFILE.dat 35 1.000,2.000,3.000,4.000 "
+            "[kelvane][4][DATAFILE.dat][35][1.000,2.000,3.000,4.000]");
   EXPECT_EQ(lines_of(defocus_save_commands(10500, 9500.5f, 35)),
             (V{"kelvane 4 DATAFILE.dat 34 \"10500.00,9500.50,35.000\" "
                "[kelvane][4][DATAFILE.dat][34][10500.00,9500.50,35.000]",
@@ -183,8 +186,9 @@ TEST(Editor, RunsWithoutShellAndStopsAtTheFirstFailure) {
   // A number too large for its field is never written: nothing runs.
   std::string failure;
   EXPECT_FALSE(run_editor_commands(lattice_save_commands(2, 1e7f, 0, 0, 1, 0, 0), failure));
-  EXPECT_EQ(failure, "Failed (a number does not fit its field): kelvane 4 DATAFILE.dat 35 "
-                     "*********,0.000,0.000,1.000");
+  EXPECT_EQ(failure,
+            "Failed (a number does not fit its field): kelvane 4 DATAFILE.dat 35 "
+            "*********,0.000,0.000,1.000");
 }
 
 }  // namespace

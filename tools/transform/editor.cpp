@@ -152,10 +152,9 @@ std::vector<EditorCommand> lattice_save_commands(int which, float ax, float ay, 
                                                  float x0, float y0) {
   const int line = which == 1 ? datafile_line::kFirstLattice : datafile_line::kSecondLattice;
   std::vector<EditorCommand> c = {backup_command()};
-  c.push_back(replace_line_command(
-      line, 2,
-      joined({editor_number(ax, 9, 3), editor_number(ay, 9, 3), editor_number(bx, 9, 3),
-              editor_number(by, 9, 3)})));
+  c.push_back(replace_line_command(line, 2,
+                                   joined({editor_number(ax, 9, 3), editor_number(ay, 9, 3),
+                                           editor_number(bx, 9, 3), editor_number(by, 9, 3)})));
   c.push_back(mark_line_command(line, 3));
   if (which == 1) {
     c.push_back(replace_line_command(datafile_line::kLatticeOrigin, 2,

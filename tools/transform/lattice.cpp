@@ -188,8 +188,7 @@ std::optional<TextWriter> new_file(int nlines, bool may_skip) {
 
 // Closes a written file; a file that lost what was written is reported in the label.
 void finish_file(TextWriter& out) {
-  if (!out.close())
-    add_label_line("Error writing " + text_of(latref.tool_file, kFileNameLength));
+  if (!out.close()) add_label_line("Error writing " + text_of(latref.tool_file, kFileNameLength));
 }
 
 std::string map_file_line() {
@@ -415,8 +414,9 @@ void delete_spot(std::string& note) {
     --n;
   }
   lattice_display();
-  note = i >= 0 ? "" : " Spot with indices " + fmt_i(v[0], 5) + fmt_i(v[1], 5) +
-                           " not found in list for refinement";
+  note = i >= 0 ? ""
+                : " Spot with indices " + fmt_i(v[0], 5) + fmt_i(v[1], 5) +
+                      " not found in list for refinement";
 }
 
 void edit_spot(std::string& note) {
@@ -483,8 +483,8 @@ Step refine_step() {
 // from the tilt axis (asked first). False when the user returns to the main menu.
 bool compute_lattice(Symbol symbol) {
   if (symbol == Symbol::VariableBoxes) {
-    session.theta = ask_reals(" Type angle(degrees) tilt axis makes with horizontal", 1)[0] *
-                    0.017453292f;
+    session.theta =
+        ask_reals(" Type angle(degrees) tilt axis makes with horizontal", 1)[0] * 0.017453292f;
     const int item = menu_choice({"Select centre with cursor", "Auto centre", "Return main menu"});
     if (item == 1) {
       int32_t sx = 0, sy = 0;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 // Spots as the lattice record keeps them: indices h, k and map position x, y.
 struct SpotsView {
@@ -62,6 +63,8 @@ LatticeSolution<Real> fit_lattice(const SpotsView& s) {
   if (d == 0) return f;
   f.a1 = (xk * shk - xh * skk) / d, f.b1 = (xh * shk - xk * shh) / d;
   f.a2 = (yk * shk - yh * skk) / d, f.b2 = (yh * shk - yk * shh) / d;
+  // An exact 0 divided by a negative determinant is -0, which the label would show as -0.0.
+  for (Real* v : {&f.x0, &f.y0, &f.ax, &f.ay, &f.bx, &f.by, &f.a1, &f.a2, &f.b1, &f.b2}) *v += 0;
   f.outcome = FitOutcome::Ok;
   return f;
 }

@@ -88,8 +88,8 @@ void show_peaks() {
     dx[count] = v[0], dy[count] = v[1];
     ++count;
     int sx = 0, sy = 0;
-    convert_to_screen(truncated(static_cast<double>(v[0]) + latref.x0), truncated(static_cast<double>(v[1]) + latref.y0), sx,
-                      sy);
+    convert_to_screen(truncated(static_cast<double>(v[0]) + latref.x0),
+                      truncated(static_cast<double>(v[1]) + latref.y0), sx, sy);
     draw_cross(sx, sy, kPeakCrossSize);
   }
   print_line(fmt_i(count, 6) + " peaks read from spotlist file.");
