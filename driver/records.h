@@ -117,7 +117,7 @@ struct SplineRecord {
   double gn[kSplinePoints], dn[kSplinePoints], theta[kSplinePoints];
 };
 
-// Clears gen, datafile and the map file name of latref for a fresh run (the large
+// Clears gen, datafile and latref (without its tables) for a fresh run (the large
 // rasters are left alone: every run writes them before reading).
 void records_reset();
 

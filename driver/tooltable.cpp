@@ -1,4 +1,6 @@
 #include "driver/mainmenu.h"
+#include "tools/transform/lattice.h"
+#include "tools/transform/spots.h"
 
 // The tools of the main menu; an entry stays empty until its tool is part of the program.
 const ToolTable tools = {
@@ -6,8 +8,8 @@ const ToolTable tools = {
     .box_area = nullptr,
     .output_coords = nullptr,
     .fftdisplay = nullptr,
-    .lattice = nullptr,
+    .lattice = lattice,
     .ctffit = nullptr,
     .splinefit = nullptr,
-    .show_peaks = nullptr,
+    .show_peaks = show_peaks,
 };

@@ -501,8 +501,7 @@ void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t&
 }
 
 void tolpixreadmenupointer(int32_t& ix, int32_t& iy) {
-  script::Action a = script::take(script::Kind::Mark, "a pointer mark");
-  ix = a.x, iy = a.y;
+  ix = world().mark_x, iy = world().mark_y;
   note("readmenupointer " + std::to_string(ix) + " " + std::to_string(iy));
 }
 

@@ -7,7 +7,8 @@
 //
 // Actions are consumed in order. tolpixwait takes the next job action (menu, mark,
 // slider, rubber, job, idle); tolpixioboxdisplay takes the next answer; tolpixreadpointer
-// and tolpixreadmenupointer take the next mark. When the action the program asks for is
+// takes the next mark, and tolpixreadmenupointer returns where the mark tolpixwait took
+// last was made (the pointer has not moved since). When the action the program asks for is
 // not the next one queued, or the queue is empty, the scripted display throws
 // script::End, which unwinds the program's dialogue back to the test. So a test queues
 // exactly the actions of the road it walks and then checks what was shown on the way.

@@ -135,3 +135,71 @@ TEST_F(Program, SliderScrollsThroughTheSectionsAndQuitEndsTheProgram) {
   s.window->choose(4, 4);
   EXPECT_EQ(s.program.wait_exit(), 0);
 }
+
+// The demo transform with half numbers 200: the origin at screen (615, 487), window row
+// 974 - y. The lattice of DATAFILE.dat line 32 is drawn as boxes of 25 pixels; then four
+// clicked spots are refined and stored as the good lattice through kelvane.
+TEST_F(Program, LatticeOfTheDatafileIsDrawnAndAClickedLatticeIsStored) {
+  const fs::path demo = dir.path() / "demo";
+  fs::copy(fs::path(TOLSVIK_BIN_DIR) / ".." / "demo", demo, fs::copy_options::recursive);
+  const std::vector<std::string> before = testsupport::read_lines(demo / "DATAFILE.dat");
+  double a[4] = {};
+  ASSERT_EQ(std::sscanf(before.at(31).c_str(), "%lf,%lf,%lf,%lf", &a[0], &a[1], &a[2], &a[3]), 4);
+  Session s(server, {}, demo);
+  s.window->choose(9, 3);  // "Display fourier transformation"
+  for (const char* answer : {"200,200", "", ""}) s.window->answer(answer);
+  s.window->choose(kMainMenuItems, 16);  // "Lattice refinement"
+  s.window->answer("");                  // origin (0, 0)
+  s.window->choose(6, 4);                // "Read lattice vectors from Datafile"
+  s.window->answer("");                  // 12 orders
+  s.window->choose(8, 1);                // "Display lattice with standard size boxes"
+  s.window->answer("");                  // 25 pixels
+  const int cx = s.image.width / 2, cy = s.image.height / 2;
+  for (auto [h, k] : {std::pair{1, 0}, {0, 1}, {2, -1}, {-3, -2}}) {
+    const int x = cx + int(std::lround(h * a[0] + k * a[2]));
+    const int row = s.image.height - cy - int(std::lround(h * a[1] + k * a[3]));
+    // Every pixel of the outline from (x - 12, row - 12) to (x + 12, row + 12) is overlay.
+    std::vector<uint8_t> seen;
+    auto outlined = [&] {
+      seen = xdrive::read_pixels(s.user.dpy(), s.image.id, x - 12, row - 12, 25, 25);
+      for (int i = 0; i < 25; ++i)
+        for (int at : {i, 24 * 25 + i, i * 25, i * 25 + 24})
+          if (!(seen[at] & 128)) return false;
+      return true;
+    };
+    for (const double end = xdrive::now_seconds() + 30; !outlined() && xdrive::now_seconds() < end;)
+      xdrive::sleep_seconds(0.05);
+    EXPECT_TRUE(outlined()) << "box of " << h << "," << k << " at " << x << "," << row;
+  }
+
+  s.window->choose(5, 2);  // "Refine another lattice"
+  s.window->answer("");
+  xdrive::WindowInfo menu = s.window->wait_menu(6);
+  s.window->click_item(menu, 1);  // "Input indices/spot positions manually"
+  // Menus are built anew for every step: wait for one that is not the last one seen.
+  auto next_menu = [&](int items) {
+    for (xdrive::WindowInfo m;;)
+      if ((m = s.window->wait_menu(items)).id != menu.id) return menu = m;
+  };
+  next_menu(6);
+  for (auto [h, k] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
+    s.user.move(s.image.x + cx + 20 * h - 4 * k, s.image.y + cy - 5 * h - 18 * k);
+    s.user.click(1, false, 300);
+    s.window->answer(std::to_string(h) + "," + std::to_string(k));
+    next_menu(6);
+  }
+  s.window->click_item(menu, 5);  // "Calculate a lattice"
+  s.window->answer("3");          // orders
+  s.window->answer("");           // no result file
+  s.window->choose(8, 6);         // "Save to 1st (good) lattice in DATAFILE.dat"
+  s.window->answer("1");
+  // The closing command is echoed once the lines are stored.
+  for (const double end = xdrive::now_seconds() + 30; xdrive::now_seconds() < end;) {
+    if (s.program.out().find(" Running: kelvane 6 DATAFILE.dat") != std::string::npos) break;
+    xdrive::sleep_seconds(0.05);
+  }
+  const std::vector<std::string> after = testsupport::read_lines(demo / "DATAFILE.dat");
+  EXPECT_EQ(after.at(31), "20.000,5.000,-4.000,18.000") << s.program.out();
+  EXPECT_EQ(after.at(57), "0.000,0.000");
+  EXPECT_EQ(testsupport::read_lines(demo / "datafile.backup"), before);
+}
