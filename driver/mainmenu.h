@@ -14,6 +14,9 @@ extern TrackingOrigin tracking_origin;
 extern int current_cursor;  // cursor last chosen in the main menu (0 = default)
 
 // The later tools the main menu dispatches to: a null entry shows "Option not available".
+// A tool tells an image from a transform by gen.is_image (set from is_image_mode of
+// mapfile/mapfile.h, so modes 6 and 12 are images too), and gives a map it writes from the
+// displayed map's data the mode output_mode(gen.map_mode), never gen.map_mode itself.
 struct ToolTable {
   void (*average)();        // "Average boxed densities"
   void (*box_area)();       // "Box/Dump an area"

@@ -17,7 +17,7 @@ constexpr float kTopColourLevel = static_cast<float>(kTopColourIndex);
 // General display state.
 struct GenRecord {
   int32_t multi_layout;                        // 1 while sections are placed side by side in rows
-  int32_t is_image;                            // 1 real image (modes 0-2), 0 transform (modes 3-4)
+  int32_t is_image;                            // 1 real image (is_image_mode), 0 transform
   int32_t new_display;                         // 1 when the next display starts a new picture
   int32_t must_exist;                          // check_file mode: 1 input file, 0 output file
   int32_t redisplay;                           // 1 when the colour-table tool needs a redraw
@@ -30,7 +30,7 @@ struct GenRecord {
   int32_t area_x1, area_x2, area_y1, area_y2;  // screen rectangle of the section
   int32_t raster_width, raster_height;         // image-area raster size
   int32_t screen_width, screen_height;         // largest image the display shows
-  int32_t map_mode;                            // data mode from the map header
+  int32_t map_mode;                            // header data mode; maps made from it: output_mode
   int32_t image_number;                        // stored image a draw addresses (0 = single)
   int32_t display_count;                       // 1 single, N scrolling, -N movie
   int32_t compression;                         // pixel compression factor (1 = none)

@@ -459,7 +459,7 @@ void play_movie() {
 int64_t stream1_line_length() {
   const int slot = imcom.lstream[1];
   if (slot < 1 || slot > kMaxSlots) return 0;
-  const int64_t per_element = (imcom.mode[slot] == 3 || imcom.mode[slot] == 4) ? 2 : 1;
+  const int64_t per_element = is_image_mode(imcom.mode[slot]) ? 1 : 2;
   return per_element * imcom.nxyz[slot][0];
 }
 

@@ -108,14 +108,14 @@ void read_header() {
   gen.nx = nxyz[0], gen.ny = nxyz[1], gen.nz = nxyz[2];
   gen.map_mode = mode;
   gen.amin = dmin, gen.amax = dmax, gen.dmean = dmean;
-  gen.is_image = mode <= 2 ? 1 : 0;
+  gen.is_image = is_image_mode(mode) ? 1 : 0;
 
   if (gen.defaults_unit == 11) {
     int recorded[2] = {0, 0};
     if (!replay_integers(2, recorded)) {
       replay_failed();
     } else {
-      const bool mode_differs = (recorded[0] >= 3 && mode <= 2) || (recorded[0] <= 2 && mode >= 3);
+      const bool mode_differs = is_image_mode(recorded[0]) != is_image_mode(mode);
       const bool sections_differ =
           (recorded[1] == 1 && gen.nz > 1) || (recorded[1] > 1 && gen.nz == 1);
       if (mode_differs || sections_differ) {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
-#include "textio/format.h"
-#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "mapfile/slots.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 
 namespace {
 
@@ -34,8 +34,9 @@ void check_header(int slot, int64_t file_length) {
   if (n[0] <= 0 || n[1] <= 0 || n[2] <= 0)
     bad_header(slot, "Number of columns, rows, sections" + fmt_i(n[0], 11) + fmt_i(n[1], 11) +
                          fmt_i(n[2], 11) + " must all be positive");
-  if (imcom.mode[slot] < 0 || imcom.mode[slot] > 4)
-    bad_header(slot, "Map mode" + fmt_i(imcom.mode[slot], 11) + " is not one of 0 to 4");
+  const int32_t mode = imcom.mode[slot];
+  if (!is_image_mode(mode) && mode != 3 && mode != 4)
+    bad_header(slot, "Map mode" + fmt_i(mode, 11) + " is not one of 0 to 4, 6 or 12");
   if (imcom.ispg[slot] > 0) {
     int64_t nsymbt = imcom.nsymbt[slot];
     if (nsymbt < 0) bad_header(slot, "Symmetry record length" + fmt_i(nsymbt, 11) + " is negative");
@@ -76,7 +77,12 @@ void print_header(int slot) {
 
   print_line();
   line("Number of columns, rows, sections ........ ", ints(imcom.nxyz[slot], 3));
-  line("Map mode ................................. ", ints(&imcom.mode[slot], 1));
+  // The modes beyond 0..4 are named, since many readers of the print will not know them.
+  const int32_t mode = imcom.mode[slot];
+  line("Map mode ................................. ",
+       ints(&mode, 1) + (mode == 6    ? "  (unsigned 16-bit integers)"
+                         : mode == 12 ? "  (half-precision reals)"
+                                      : ""));
   line("Start points on columns, rows, sections .. ", ints(imcom.nxyzst[slot], 3));
   line("Grid sampling on x, y, z ................. ", ints(imcom.mxyz[slot], 3));
   line("Cell axes ................................ ", reals(imcom.cell[slot], 3));

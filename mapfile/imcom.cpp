@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "textio/format.h"
-#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "mapfile/slots.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 
 namespace {
 
@@ -143,13 +143,21 @@ void check_writable(int slot) {
     print_line("architecture - use refashion program and retry.");
     fatal_stop();
   }
+  // Modes 6 and 12 are only read: a map made from one is written in output_mode.
+  const int mode = imcom.mode[slot];
+  if (mode == 6 || mode == 12) {
+    print_line("!!! Error - map mode" + fmt_i(mode, 6) +
+               " is read, never written : " + files[slot].name);
+    fatal_stop("Error");
+  }
 }
 
 int element_bytes(int slot) {
   int mode = imcom.mode[slot];
+  if (mode == 6 || mode == 12) return 2;  // the 16-bit image modes beyond the table of 0..4
   if (mode < 0 || mode > 4) {
     print_line("!!! Error - map mode" + fmt_i(mode, 6) +
-               " is not one of 0 to 4 : " + files[slot].name);
+               " is not one of 0 to 4, 6 or 12 : " + files[slot].name);
     fatal_stop("Error");
   }
   return imcom.nbytes[mode];

@@ -10,6 +10,30 @@
 #include <cstdint>
 #include <string_view>
 
+// Data modes. Real-valued images, one real per element: 0 unsigned bytes, 1 signed 16-bit
+// integers, 2 32-bit reals, and the modes of today's cameras, 6 unsigned 16-bit integers and
+// 12 IEEE half-precision reals. Transforms, two reals per element (real part first): 3 pairs
+// of signed 16-bit integers, 4 pairs of 32-bit reals. A header of any other mode is refused.
+// Modes 6 and 12 are read, never written.
+
+// True for a mode that holds a real-valued image (0, 1, 2, 6, 12); false for the transform
+// modes 3 and 4 and for modes this layer does not know. Whatever treats a map as an image
+// (gen.is_image, the tools' checks of their input) asks this.
+constexpr bool is_image_mode(int mode) {
+  return (mode >= 0 && mode <= 2) || mode == 6 || mode == 12;
+}
+
+// The mode of a map a tool writes from the data of a map of mode `mode` (boxing an area,
+// straightening): that same mode, except that images of the read-only modes 6 and 12 are
+// written as 32-bit reals (mode 2), which hold each of their values exactly.
+constexpr int output_mode(int mode) {
+  return mode == 6 || mode == 12 ? 2 : mode;
+}
+
+// Value of an IEEE half-precision real given by its 16 bits (a mode-12 element), exact for
+// every pattern: subnormals, signed zeros, infinities, and NaNs with their sign and payload.
+float half_to_real(uint16_t bits);
+
 constexpr int kMaxStreams = 12;
 constexpr int kMaxSlots = 5;
 constexpr int kMaxTitles = 10;

@@ -28,11 +28,11 @@ int stream_slot(int stream, bool need_file = false);
 const std::string& slot_name(int slot);
 
 // Stop the program when the slot's file may not be read (opened UNKNOWN) or
-// may not be written (old-style or of foreign byte order).
+// may not be written (old-style, of foreign byte order, or of mode 6 or 12).
 void check_readable(int slot);
 void check_writable(int slot);
 
-// Element size in bytes of the slot's mode; stops for a mode outside 0..4.
+// Element size in bytes of the slot's mode; stops for a mode outside 0..4, 6, 12.
 int element_bytes(int slot);
 
 // Lowest free slot, 0 when all five are taken.

@@ -3,16 +3,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <type_traits>
 
-#include "textio/format.h"
-#include "textio/stop.h"
 #include "mapfile/mapfile.h"
 #include "mapfile/slots.h"
+#include "textio/format.h"
+#include "textio/stop.h"
 
 namespace {
 
@@ -78,17 +79,24 @@ uint32_t rounded_low_bits(float v) {
   return static_cast<uint32_t>(static_cast<int64_t>(std::fmod(t, 4294967296.0)));
 }
 
-// Moves count file items of type T (unsigned bytes or 16-bit integers) between
-// the file and an array of reals through one chunk buffer. A read returns 0 when
-// all were read, 1 when the file ended first (array then holds what was read).
+// An integer item's value as a real.
 template <typename T>
+float as_real(T item) {
+  return static_cast<float>(item);
+}
+
+// Moves count file items of type T (bytes or 16-bit items) between the file and an
+// array of reals through one chunk buffer, each item's real given by value(item). A
+// read returns 0 when all were read, 1 when the file ended first (array then holds
+// what was read).
+template <typename T, float (*value)(T)>
 int read_converted(int slot, Item kind, float* array, int64_t count) {
   constexpr int64_t chunk = kChunkBytes / sizeof(T);
   T buf[chunk];
   for (int64_t done = 0; done < count;) {
     const int64_t m = std::min(count - done, chunk);
     const int64_t got = disk_read(slot, kind, buf, m);
-    for (int64_t i = 0; i < got; ++i) array[done + i] = buf[i];
+    for (int64_t i = 0; i < got; ++i) array[done + i] = value(buf[i]);
     if (got != m) return 1;
     done += m;
   }
@@ -119,12 +127,14 @@ int read_elements(int slot, float* array, int64_t n) {
   if (n <= 0) return 0;
   if (mode == 0) {
     if (raw) return disk_read(slot, Item::byte, array, n) == n ? 0 : 1;
-    return read_converted<unsigned char>(slot, Item::byte, array, n);
+    return read_converted<unsigned char, as_real>(slot, Item::byte, array, n);
   }
-  if (mode == 1 || mode == 3) {
+  if (mode == 1 || mode == 3 || mode == 6 || mode == 12) {  // 16-bit items
     const int64_t count = n * b / 2;
     if (raw) return disk_read(slot, Item::int16, array, count) == count ? 0 : 1;
-    return read_converted<int16_t>(slot, Item::int16, array, count);
+    if (mode == 6) return read_converted<uint16_t, as_real>(slot, Item::int16, array, count);
+    if (mode == 12) return read_converted<uint16_t, half_to_real>(slot, Item::int16, array, count);
+    return read_converted<int16_t, as_real>(slot, Item::int16, array, count);
   }
   const int64_t count = n * b / 4;
   return disk_read(slot, Item::real32, array, count) == count ? 0 : 1;
@@ -173,6 +183,19 @@ int64_t section_elements(int slot) {
 }
 
 }  // namespace
+
+float half_to_real(uint16_t bits) {
+  const uint32_t sign = uint32_t{bits & 0x8000u} << 16;
+  const uint32_t exponent = (bits >> 10) & 0x1Fu;
+  const uint32_t fraction = bits & 0x3FFu;
+  // Zero and subnormals are fraction x 2^-24, exact in a float (and normal there).
+  if (exponent == 0)
+    return std::bit_cast<float>(std::bit_cast<uint32_t>(fraction * 0x1p-24f) | sign);
+  // Otherwise the exponent is rebiased from 15 to 127 and the fraction widened; the
+  // all-ones exponent of infinities and NaNs stays all ones, keeping a NaN's payload.
+  const uint32_t widened = exponent == 0x1F ? 0xFFu : exponent + (127 - 15);
+  return std::bit_cast<float>(sign | widened << 23 | fraction << 13);
+}
 
 void imopen(int stream, std::string_view name, std::string_view status) {
   if (stream < 1 || stream > kMaxStreams) {
@@ -304,7 +327,7 @@ void iwrpal(int stream, const float* array, int ix1, int ix2) {
   const int64_t b = element_bytes(slot);
   const int64_t n = std::max(ix2 - ix1 + 1, 0);
   // A complex element is two reals, real part first.
-  const int64_t first = imcom.mode[slot] >= 3 ? 2 * int64_t{ix1} : ix1;
+  const int64_t first = is_image_mode(imcom.mode[slot]) ? ix1 : 2 * int64_t{ix1};
   write_elements(slot, array + first, n);
   disk_skip(slot, (row_elements(slot) - n) * b);
 }

@@ -1,6 +1,6 @@
 // Small map files for the tests, written with the map-file operations (the header carries the
-// data's own minimum, maximum and mean), opened on stream 1 as start-up opens the map on
-// display, and the colour index a density should get.
+// data's own minimum, maximum and mean) or by python's mrcfile, opened on stream 1 as start-up
+// opens the map on display, and the colour index a density should get.
 #pragma once
 
 #include <fcntl.h>
@@ -18,6 +18,7 @@
 
 #include "driver/records.h"
 #include "mapfile/mapfile.h"
+#include "tests/support/child.h"
 
 namespace test_maps {
 
@@ -94,6 +95,15 @@ inline void write_transform(const std::string& file, int nx, int ny,
   });
 }
 
+// Rewrites a map of reals with python's mrcfile (Debian's python3-mrcfile) in mode 6 or 12, big-
+// or little-endian, keeping the other header fields. Returns what it said when it failed.
+inline std::string rewrite_with_mrcfile(const std::string& file, int mode, bool big) {
+  const std::string script = std::filesystem::path(__FILE__).replace_filename("mrcfile_map.py");
+  const testsupport::Finished r = testsupport::run(
+      {"/usr/bin/python3", script, file, std::to_string(mode), big ? "big" : "little"});
+  return r.status == 0 ? "" : r.out + r.err;
+}
+
 // Opens the map on stream 1 read-only and takes its sizes into gen, as start-up does.
 inline void open_map(const std::string& file) {
   int nxyz[3], mxyz[3], mode;
@@ -106,7 +116,7 @@ inline void open_map(const std::string& file) {
   gen.ny = nxyz[1];
   gen.nz = nxyz[2];
   gen.map_mode = mode;
-  gen.is_image = mode <= 2 ? 1 : 0;
+  gen.is_image = is_image_mode(mode) ? 1 : 0;
 }
 
 inline void close_map() {

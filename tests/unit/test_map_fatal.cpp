@@ -108,7 +108,7 @@ TEST_F(MapFatal, DamagedHeaders) {
       {"negative columns", [&] { read_it(1, cols); }, "must all be positive\n", "Error"},
       {"no columns", [&] { read_it(1, none); }, "must all be positive\n", "Error"},
       {"mode 7", [&] { read_it(1, mode); },
-       head + mode + "\n    Map mode          7 is not one of 0 to 4\n", "Error"},
+       head + mode + "\n    Map mode          7 is not one of 0 to 4, 6 or 12\n", "Error"},
       {"negative symmetry length", [&] { read_it(1, neg); },
        "    Symmetry record length        -80 is negative\n", "Error"},
       {"symmetry past the end", [&] { read_it(1, past); },
@@ -134,9 +134,9 @@ TEST_F(MapFatal, SettersAndHeaderWrites) {
       {"rewrite space group 3",
        [&] { iwrhdr(read_it(1, sg, "old"), title("t").c_str(), -1, 0, 0, 0); }, "",
        "Error - MAPKIT spacegroup must be 0 or 1"},
-      // A mode outside 0..4 never reaches the element-size table.
-      {"write mode 9", [&] { ialmod(fresh(), 9), iwrlin(4, row); },
-       "!!! Error - map mode     9 is not one of 0 to 4 : " + path("o.map") + "\n", "Error"},
+      // Modes 6 and 12 are read, never written.
+      {"write mode 12", [&] { ialmod(fresh(), 12), iwrlin(4, row); },
+       "!!! Error - map mode    12 is read, never written : " + path("o.map") + "\n", "Error"},
       // The disk layer refuses to write a file opened read-only.
       {"write to read-only", [&] { iwrlin(read_it(1, ro), row); },
        "QWRITE: i/o error (may be out of disc space): " + ro + "\n", ""},

@@ -1,32 +1,36 @@
 // Opening existing maps: byte order from the machine stamp, old-style files,
 // files without a stamp, and the open summary.
 #include "map_test_util.h"
+#include "tests/support/test_maps.h"
 
 namespace maptest {
 namespace {
 
 using MapOpen = MapFileTest;
 
-// A 3 x 2 map of every mode in either byte order reads the same header and data.
+// A 3 x 2 map of every mode (6, 12: by mrcfile) in either order reads the same header and data.
 TEST_F(MapOpen, EitherByteOrderReadsTheSameValues) {
   RawHeader h{
       .nxyz = {3, 2, 1}, .nxyzst = {-7}, .mxyz = {300, 1, 1}, .cell = {123.25f, 1, 1, 90, 90, 90}};
   h.dens[0] = -5.5f, h.dens[1] = 1.0e6f, h.extra[3] = 0x01020304, h.origin[2] = -0.5f;
   h.rms = 3.5f, h.nlabl = 1, h.titles = {"stamped"};
-  for (int mode = 0; mode <= 4; ++mode) {
+  for (int mode : {0, 1, 2, 3, 4, 6, 12}) {
     SCOPED_TRACE("mode " + std::to_string(mode));
-    h.mode = mode;
+    h.mode = mode < 6 ? mode : 2;
     std::vector<float> values;
-    for (int i = 0; i < 6 * (mode >= 3 ? 2 : 1); ++i)
-      values.push_back(mode == 0                ? 250 - i
+    for (int i = 0; i < 6 * (mode == 3 || mode == 4 ? 2 : 1); ++i)
+      values.push_back(mode == 0 || mode == 12  ? 250 - i
                        : mode == 2 || mode == 4 ? 1.5e-3f * i - 2
+                       : mode == 6              ? 65535 - 13107 * i  // above 32767 too
                                                 : 7 - 1000 * i);
-    const int size = mode == 0 ? 1 : mode == 2 || mode == 4 ? 4 : 2;
+    const int size = mode == 0 ? 1 : mode == 1 || mode == 3 ? 2 : 4;
     std::string printed[2];
     int extra[2][26];
     for (bool big : {false, true}) {
       const std::string name = path(big ? "big.map" : "little.map");
-      printed[big] = open_read(big + 1, write_map(name, h, values, size, big));
+      write_map(name, h, values, size, big);
+      ASSERT_EQ(mode < 6 ? "" : test_maps::rewrite_with_mrcfile(name, mode, big), "");
+      printed[big] = open_read(big + 1, name);
       const std::string notice = "\n!!! New style 21st century map : " + name + "\n";
       const size_t warning = opened_text_.find("!!! Warning - architecture incompatibility !!! \n");
       EXPECT_EQ(warning != std::string::npos, big != kNativeBig) << opened_text_;
@@ -40,9 +44,11 @@ TEST_F(MapOpen, EitherByteOrderReadsTheSameValues) {
       ASSERT_EQ(irdsec(big + 1, got.data()), 0);
       EXPECT_EQ(got, values);
     }
-    // The print shows every header field but the extra words.
+    // The print shows every header field but the extra words; it names modes 6 and 12 (mode / 6).
+    const char* named[] = {"", "6  (unsigned 16-bit integers)\n", "12  (half-precision reals)\n"};
     EXPECT_EQ(printed[0], printed[1]);
-    EXPECT_NE(printed[0].find("123.25"), std::string::npos) << printed[0];
+    for (const char* shown : {"123.25", named[mode / 6]})
+      EXPECT_NE(printed[0].find(shown), std::string::npos) << printed[0];
     imclose(1);
     imclose(2);
   }

@@ -1,7 +1,5 @@
 // Map headers: the written layout and the terminal print, the extended header,
 // titles by ntflag, creating and copying headers, and complex-array statistics.
-#include <numeric>
-
 #include "map_test_util.h"
 
 namespace maptest {

@@ -58,6 +58,20 @@ TEST_F(MapRoundTrip, EveryModeThroughSectionsRowsAndPartRows) {
   }
 }
 
+// Mode 12: every half-precision pattern is (-1)^sign x 2^(max(exponent, 1) - 25) x (fraction
+// + 1024 when the exponent is not 0), or infinity, or a NaN of the same sign.
+TEST(HalfPrecision, EveryPatternDecodesExactly) {
+  for (uint32_t bits = 0; bits <= 0xFFFF; ++bits) {
+    const int e = bits >> 10 & 0x1F, f = bits & 0x3FF;
+    const float size =
+        e == 31 ? (f ? NAN : INFINITY) : std::ldexp(f + (e ? 1024 : 0), std::max(e, 1) - 25);
+    const float want = bits & 0x8000 ? -size : size, got = half_to_real(bits);
+    EXPECT_TRUE(std::isnan(want) ? std::isnan(got) && std::signbit(got) == std::signbit(want)
+                                 : std::bit_cast<uint32_t>(got) == std::bit_cast<uint32_t>(want))
+        << std::hex << bits;
+  }
+}
+
 TEST_F(MapRoundTrip, LongRowsCrossConversionChunks) {
   // 20000 bytes: chunks of 8192, 8192, 3616; 8197 and 2 x 2049 shorts: odd tails.
   for (auto [mode, nx] : {std::pair{0, 20000}, {1, 8197}, {3, 2049}}) {

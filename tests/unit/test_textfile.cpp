@@ -1,20 +1,13 @@
 // The text-file reader and writer: line ends, cut lines, numbers per line, appending.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "textio/textfile.h"
 
 namespace {
-
-std::string temp_path() {
-  char pattern[] = "/tmp/textfile_test_XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd >= 0) close(fd);
-  return pattern;
-}
 
 struct Line {
   std::string text;
@@ -35,7 +28,8 @@ TEST(TextFile, LinesEndWithTheirLineEndOrTheFile) {
       {"abcdef\r\nxy\n", 3, {{"abc", true, true}, {"xy", false, true}}},
       {"x\ry\r", 80, {{"x\ry\r", false, false}}},
   };
-  const std::string path = temp_path();
+  const testsupport::TempFolder dir;
+  const std::string path = dir / "text";
   for (const Case& c : cases) {
     TextWriter out(path);
     out.text(c.contents);
@@ -51,11 +45,11 @@ TEST(TextFile, LinesEndWithTheirLineEndOrTheFile) {
     }
     EXPECT_FALSE(in.line(text)) << c.contents;
   }
-  unlink(path.c_str());
 }
 
 TEST(TextFile, NumbersAreReadFreeFormatOneLineAtATime) {
-  const std::string path = temp_path();
+  const testsupport::TempFolder dir;
+  const std::string path = dir / "text";
   TextWriter out(path);
   out.line("1 2 3");
   ASSERT_TRUE(out.close());
@@ -75,7 +69,6 @@ TEST(TextFile, NumbersAreReadFreeFormatOneLineAtATime) {
   EXPECT_EQ(r[0], 15.0f);
   EXPECT_EQ(r[1], 7.0f);
   EXPECT_TRUE(in.reals(2, r).error);  // the end of the file
-  unlink(path.c_str());
 }
 
 TEST(TextFile, AMissingFileOrFolderIsReportedNotUsed) {

@@ -1,6 +1,6 @@
-// The real program under its own X server: the project start menu, scrolling through a stack
-// with the pictures read back pixel by pixel (on the 8-bit screen a pixel is its colour index,
-// here density x 125 / 250, exact in binary), quitting, and the run command's screenshot.
+// The real program under its own X server: the project start menu, maps of modes 12 and 6 and a
+// stack scrolled, the pictures read back pixel by pixel (on the 8-bit screen a pixel is its colour
+// index, here 125 / 250 per density step, exact in binary), quitting, the run command's screenshot.
 #include <signal.h>
 
 #include <cmath>
@@ -101,13 +101,30 @@ TEST_F(Program, StartMenuOpensTheMaskedImageAndQuitEndsTheProgram) {
   EXPECT_EQ(greys.count(-1), 0u) << "colours other than greys in the picture";
 }
 
-TEST_F(Program, SliderScrollsThroughTheSectionsAndQuitEndsTheProgram) {
-  test_maps::write_image((dir.path() / "stack.map").string(), 30, 20, 3, stack);
+// Maps python's mrcfile rewrote in the 16-bit image modes: one of mode 12 (little-endian, half
+// precision from subnormals up), then ("Draw another map", "Clear screen") a stack of mode 6
+// (big-endian, above the signed range), 250 steps between the density limits of each.
+TEST_F(Program, Modes12And6ShowTheSliderScrollsThroughTheSectionsAndQuitEndsTheProgram) {
+  test_maps::write_image(dir / "half.map", 30, 20, 1,
+                         [](int x, int y, int) { return stack(x, y, 1) * 0x1p-20f; });
+  test_maps::write_image(dir / "stack.map", 30, 20, 3,
+                         [](int x, int y, int z) { return 65000 + stack(x, y, z); });
+  ASSERT_EQ(test_maps::rewrite_with_mrcfile(dir / "half.map", 12, false) +
+                test_maps::rewrite_with_mrcfile(dir / "stack.map", 6, true),
+            "");
   Session s(server, {}, dir.path());
-  for (const char* answer : {"stack.map", "", "", "0,250"}) s.window->answer(answer);
+  for (const char* answer : {"half.map", "", "", "0,0.0002384185791015625", ""})
+    s.window->answer(answer);
+  // The single picture is centred in the image area, map row 0 lowest (at y0 + 20).
+  const int x0 = (s.image.width - 30) / 2, y0 = (s.image.height - 20) / 2;
+  s.expect_picture(
+      x0, y0 + 1, 30, 20,
+      [&](int c, int r) { return colour_index(stack(c - x0, y0 + 20 - r, 1) * 0.5); }, "mode 12");
+  s.window->choose(kMainMenuItems, 10);  // "Draw another map"
+  s.window->choose(3, 1);                // "Clear screen"
+  for (const char* answer : {"stack.map", "", "", "65000,65250"}) s.window->answer(answer);
   s.window->choose(6, 4);  // "Scrolling display of sections"
   // Each section is a stored image centred in the image area, map row 0 at its top.
-  const int x0 = (s.image.width - 30) / 2, y0 = (s.image.height - 20) / 2;
   auto section = [&](int z) {
     return [&, z](int col, int row) { return colour_index(stack(col - x0, row - y0, z) * 0.5); };
   };
