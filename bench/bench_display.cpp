@@ -91,25 +91,56 @@ void BM_PostScriptDump(benchmark::State& state) {
 }
 BENCHMARK(BM_PostScriptDump)->Arg(1024)->Arg(4096)->Unit(benchmark::kMillisecond);
 
-// A lattice of 8192 segments drawn over a picture and removed again, as the
-// lattice tools do at every refinement step.
+// A lattice as the lattice tools mark it and clear it again at every refinement
+// step: 16,384 segments (two calls of 8192) drawn and removed.
 void BM_LatticeLines(benchmark::State& state) {
   auto raster = raster_of(1024);
   int32_t ierr = 0;
   tolpixdrawimage(1024, 1024, 0, raster.data(), ierr);
-  std::vector<int32_t> x1(kMaxLines), y1(kMaxLines), x2(kMaxLines), y2(kMaxLines);
-  for (int i = 0; i < kMaxLines; ++i) {
-    x1[i] = (i * 13) % 1000;
-    y1[i] = (i * 7) % 1000;
+  std::vector<int32_t> x1(2 * kMaxLines), y1(x1.size()), x2(x1.size()), y2(x1.size());
+  for (size_t i = 0; i < x1.size(); ++i) {  // all different, on a grid of 8 pixels
+    x1[i] = static_cast<int32_t>(i % 128 * 8);
+    y1[i] = static_cast<int32_t>(i / 128 * 8);
     x2[i] = x1[i] + 6;
     y2[i] = y1[i];
   }
   for (auto _ : state) {
-    tolpixdrawlines(x1.data(), y1.data(), x2.data(), y2.data(), kMaxLines);
-    tolpixremovevectors();
+    for (int half : {0, kMaxLines})
+      tolpixdrawlines(&x1[half], &y1[half], &x2[half], &y2[half], kMaxLines);
+    for (int half : {0, kMaxLines}) {
+      int32_t n = kMaxLines;
+      tolpixremovelines(&x1[half], &y1[half], &x2[half], &y2[half], n);
+    }
   }
+  state.SetItemsProcessed(state.iterations() * 2 * kMaxLines);
 }
 BENCHMARK(BM_LatticeLines)->Unit(benchmark::kMillisecond);
+
+// 10,000 circles (the marks of a lattice's orders) drawn and removed: in one call
+// each way (batched:1), or one call per circle (batched:0).
+void BM_LatticeCircles(benchmark::State& state) {
+  const bool batched = state.range(0) == 1;
+  auto raster = raster_of(1024);
+  int32_t ierr = 0;
+  tolpixdrawimage(1024, 1024, 0, raster.data(), ierr);
+  constexpr int32_t kCircles = 10000;
+  std::vector<int32_t> x(kCircles), y(kCircles), r(kCircles, 4);
+  for (int i = 0; i < kCircles; ++i) {
+    x[i] = 10 + (i % 100) * 10;
+    y[i] = 10 + (i / 100) * 10;
+  }
+  for (auto _ : state) {
+    if (batched) {
+      tolpixdrawcircles(x.data(), y.data(), r.data(), kCircles);
+      tolpixremovecircles(x.data(), y.data(), r.data(), kCircles);
+    } else {
+      for (int i = 0; i < kCircles; ++i) tolpixdrawcircle(x[i], y[i], r[i]);
+      for (int i = 0; i < kCircles; ++i) tolpixremovecircle(x[i], y[i], r[i]);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kCircles);
+}
+BENCHMARK(BM_LatticeCircles)->ArgName("batched")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,9 +1,11 @@
 // The colour map that gives picture pixels their colours, the drawing modes of
 // the overlay graphics contexts, and the colour bars beside the sliders.
 //
-// Pictures use cells 0 to 127. Overlay graphics are drawn with "or 128" and
+// Pictures use cells 0 to 125. Overlay graphics are drawn with "or 128" and
 // erased with "and 127", so the upper cells are filled with the overlay colour
-// (green) and the top five cells hold the reserved colours.
+// (green) and the top five cells hold the reserved colours. Cell 127 is black
+// whatever the table: it is the background of the pictures and the frame round
+// them, and an overlay item erased over it gives it back unchanged.
 #include <X11/Intrinsic.h>
 #include <unistd.h>
 
@@ -69,6 +71,7 @@ void setcolourtable(int start, int entries, const int32_t* red, const int32_t* g
   set_cell(ds.colour_red, kFull, 0, 0);
   set_cell(ds.colour_black, 0, 0, 0);
   set_cell(ds.colour_white, kFull, kFull, kFull);
+  set_cell(ds.colour_background, 0, 0, 0);
 
   // Cells whose flags are 0 are left as they are.
   XColor stored[256];
@@ -93,7 +96,7 @@ void setcolourtable(int start, int entries, const int32_t* red, const int32_t* g
   if (ds.menuBox != nullptr) XSetWindowColormap(ds.display_id, XtWindow(ds.menuBox), ds.colourmap);
 
   Display* d = ds.display_id;
-  XSetForeground(d, ds.gc_fill_rectangle, static_cast<unsigned long>(ds.colour_black));
+  XSetForeground(d, ds.gc_fill_rectangle, static_cast<unsigned long>(ds.colour_background));
   XSetFunction(d, ds.gc_fill_rectangle, GXcopy);
   for (int i = 0; i < 2; ++i) {
     XSetForeground(d, ds.gc_draw_vector[i], 128);

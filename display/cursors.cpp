@@ -15,8 +15,11 @@ namespace {
 using Bitmap = std::array<unsigned char, 32>;
 
 // 15 x 15 cursor bitmaps, 16 rows of 2 bytes, pixel 0 of a row in bit 0 of its
-// first byte. Two sets, one for servers that want the most significant bit
-// first and one for those that want the least significant bit first.
+// first byte. Bitmap data reaches the server in that order whatever the
+// server's own bit order, so the set named "Msb" shows the intended shapes on
+// every server (shape 1 a thin diagonal cross, shape 3 no cursor at all, the
+// giant cross-hair taking its place). The other set is kept for the "reverse
+// bit pattern" answer.
 constexpr Bitmap bitmap(std::string_view hex) {
   Bitmap b{};
   auto digit = [](char c) { return c <= '9' ? c - '0' : c - 'a' + 10; };
@@ -40,9 +43,9 @@ constexpr Bitmap kMask2Msb =
 constexpr Bitmap kEmpty{};
 constexpr Bitmap kFull = bitmap("ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff");
 
-// Shape and mask of bitmap cursor 1, 2 or 3 in the bit order in use.
+// Shape and mask of bitmap cursor 1, 2 or 3 of the set in use.
 void cursor_bitmaps(int shape, const Bitmap*& bits, const Bitmap*& mask) {
-  const bool msb = ds.msbfirst != 0;
+  const bool msb = ds.cursor_bits_reversed == 0;
   switch (shape) {
     case 1:
       bits = mask = msb ? &kShape1Msb : &kShape1Lsb;
@@ -158,7 +161,7 @@ void end_crosshair() {
 
 void changecursor(int& shape) {
   if (shape < 0) {
-    ds.msbfirst = ds.msbfirst == 0 ? 1 : 0;
+    ds.cursor_bits_reversed = ds.cursor_bits_reversed == 0 ? 1 : 0;
     shape = shape == INT_MIN ? INT_MAX : -shape;
   }
   if (shape > 8) shape = 8;
@@ -241,8 +244,8 @@ void pointer_track(Widget, XtPointer, XEvent*, Boolean*) {
 void giant_cursor_draw() {
   ds.crosshair_x = ds.image_pointer_x;
   ds.crosshair_y = ds.image_pointer_y;
-  ds.crosshair_pan_x = ds.pan_x;
-  ds.crosshair_pan_y = ds.pan_y;
+  ds.crosshair_pan_x = window_origin_x();
+  ds.crosshair_pan_y = window_origin_y();
   ds.crosshair_in_zoom = ds.zoom_flag == 1 && ds.zoom_pixmap != 0;
   if (ds.crosshair_in_zoom)
     convert_to_zoom(ds.crosshair_x, ds.crosshair_y, ds.crosshair_zoom_x, ds.crosshair_zoom_y);

@@ -13,6 +13,7 @@
 #include <X11/Xproto.h>
 #include <X11/cursorfont.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -138,9 +139,9 @@ void pin(Widget w) {
 void create_widgets() {
   Pixel red = cell(ds.colour_red), white = cell(ds.colour_white), black = cell(ds.colour_black);
   XFontStruct* font = ds.font_default;
-  ds.image_area = XtVaCreateManagedWidget("image_area", simpleWidgetClass, ds.mainForm, XtNwidth,
-                                          ds.window_width, XtNheight, ds.window_height,
-                                          XtNbackground, cell(0), XtNborderColor, red, nullptr);
+  ds.image_area = XtVaCreateManagedWidget(
+      "image_area", simpleWidgetClass, ds.mainForm, XtNwidth, ds.window_width, XtNheight,
+      ds.window_height, XtNbackground, cell(ds.colour_background), XtNborderColor, red, nullptr);
   ds.zoom_area =
       XtVaCreateWidget("zoom_area", simpleWidgetClass, ds.mainForm, XtNwidth, ds.zoom_width,
                        XtNheight, ds.zoom_height, XtNborderColor, red, nullptr);
@@ -272,11 +273,19 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
   ds.colour_red = ds.colourmap_size - 3;
   ds.colour_blue = ds.colourmap_size - 4;
   ds.colour_green = ds.colourmap_size - 5;
+  ds.colour_background = std::min(127, ds.colourmap_size - 6);
+  // Without a usable visual the program ends before any window shows.
+  ds.image_depth = DefaultDepth(ds.display_id, ds.scr_num);
+  ds.image_format = ZPixmap;
+  choose_visual();
 
   load_default_font();
   list_fonts(font_names, slot_length, nfonts);
 
-  ds.mainForm = XtVaCreateManagedWidget("mainForm", formWidgetClass, ds.topLevel, nullptr);
+  // The frame round the image area is the picture's background, whatever the table.
+  ds.mainForm = XtVaCreateManagedWidget("mainForm", formWidgetClass, ds.topLevel, XtNbackground,
+                                        cell(ds.colour_background), XtNborderColor,
+                                        cell(ds.colour_background), nullptr);
   int screen_width = DisplayWidth(ds.display_id, ds.scr_num) - kBorderSize;
   int screen_height = DisplayHeight(ds.display_id, ds.scr_num) - kBorderSize;
   if (width < 0 || height < 0) {
@@ -296,7 +305,7 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
   max_zoom_size = width * height;
   ds.pointer_x = ds.window_width - 2 * kBorderSize;
   ds.pointer_y = kBorderSize;
-  ds.msbfirst = BitmapBitOrder(ds.display_id) == MSBFirst ? 1 : 0;
+  ds.cursor_bits_reversed = 0;
 
   // The zoom buffer holds the largest zoom window allowed (the image area) plus
   // the rounding of the zoom size to an odd number of magnified pixels.
@@ -309,14 +318,11 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
   install_bindings();
   record_windows();
 
-  ds.image_depth = DefaultDepth(ds.display_id, ds.scr_num);
-  ds.image_format = ZPixmap;
   ds.cursor = XCreateFontCursor(ds.display_id, kArrowGlyph);
   XDefineCursor(ds.display_id, ds.image_area_window_id, ds.cursor);
   XDefineCursor(ds.display_id, ds.overlay_area_window_id, ds.cursor);
   XDefineCursor(ds.display_id, ds.zoom_area_window_id, ds.cursor);
 
-  choose_visual();
   ds.colourmap = XCreateColormap(ds.display_id, ds.image_area_window_id, ds.visual_id, AllocAll);
   ds.gc_draw_vector[0] = XCreateGC(ds.display_id, ds.image_area_window_id, 0, nullptr);
   ds.gc_draw_vector[1] = XCreateGC(ds.display_id, ds.image_area_window_id, 0, nullptr);

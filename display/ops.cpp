@@ -3,6 +3,7 @@
 // those of the X11 routines behind them, and the wait/callback protocol through
 // the job code register.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,14 +86,22 @@ bool too_many_lines(int n) {
   return true;
 }
 
-// Rectangle corners in any order, y mirrored, as (xmin, ymin, xmax, ymax).
-void sorted_corners(int ix1, int iy1, int ix2, int iy2, int& xmin, int& ymin, int& xmax,
-                    int& ymax) {
-  int y1 = mirror_y(iy1), y2 = mirror_y(iy2);
-  xmin = std::min(ix1, ix2);
-  xmax = std::max(ix1, ix2);
-  ymin = std::min(y1, y2);
-  ymax = std::max(y1, y2);
+// Hands n items (given as parallel arrays, those marked `mirrored` holding y
+// values) to a routine in runs that fit the work arrays, until all are done or
+// the routine reports its list full. The routine sorts box corners itself.
+template <size_t K, class Routine>
+void in_runs(const std::array<const int32_t*, K>& in, const std::array<bool, K>& mirrored, int n,
+             Routine routine) {
+  int32_t* work[4] = {work_x1, work_y1, work_x2, work_y2};
+  for (const int32_t* column : in)
+    if (column == nullptr) return;
+  for (int done = 0; done < n; done += kMaxLines) {
+    const int m = std::min(n - done, kMaxLines);
+    for (size_t k = 0; k < K; ++k)
+      for (int i = 0; i < m; ++i)
+        work[k][i] = mirrored[k] ? mirror_y(in[k][done + i]) : in[k][done + i];
+    if (!routine(work, m)) return;
+  }
 }
 
 }  // namespace
@@ -159,6 +168,8 @@ void tolpixcolourbarhide() {
   colourbarhide();
 }
 
+// The picture is shown with the new pan at once, so that it, the pointer readings
+// and new overlay items agree.
 void tolpixsetpan(const int32_t& ipx, const int32_t& ipy) {
   setpan(ipx, ipy);
 }
@@ -168,13 +179,11 @@ void tolpixdelay(const int32_t& microseconds) {
 }
 
 void tolpixdrawbox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2, const int32_t& iy2) {
-  int xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-  sorted_corners(ix1, iy1, ix2, iy2, xmin, ymin, xmax, ymax);
-  drawbox(xmin, ymin, xmax, ymax);
+  tolpixdrawboxes(&ix1, &iy1, &ix2, &iy2, 1);
 }
 
 void tolpixdrawcircle(const int32_t& ix, const int32_t& iy, const int32_t& irad) {
-  drawcircle(ix, mirror_y(iy), static_cast<float>(irad));
+  tolpixdrawcircles(&ix, &iy, &irad, 1);
 }
 
 void tolpixdrawelipse(const int32_t& ix, const int32_t& iy, const int32_t& ia, const int32_t& ib,
@@ -190,7 +199,7 @@ void tolpixdrawlines(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2,
 }
 
 void tolpixdrawpoint(const int32_t& ix, const int32_t& iy) {
-  drawpoint(ix, mirror_y(iy));
+  tolpixdrawpoints(&ix, &iy, 1);
 }
 
 void tolpixdrawimage(const int32_t& nx, const int32_t& ny, const int32_t& imap,
@@ -329,10 +338,11 @@ void tolpixpointertrackoff() {
 
 // Writes part of the picture (area 0) or of the overlay (area 1) to "Tolpix.ps",
 // grey or through the colour table, on a page laid out for the region's shape.
+// A failed read-back check of the main picture does not concern the overlay.
 void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t& ix1,
                           const int32_t& ix2, const int32_t& iy1, const int32_t& iy2, float& width,
                           const int32_t& iarea, int32_t& ierr) {
-  if (ops.icflag != 0) {
+  if (iarea == 0 && ops.icflag != 0) {
     ierr = 1;
     return;
   }
@@ -405,8 +415,10 @@ void tolpixpostscriptdump(const int32_t&, const int32_t& icolour, const int32_t&
     if (colour) {
       pscriptcolourimage(row.data());
     } else {
-      // Picture levels 0-127 print as 0-254; overlay graphics print white.
-      for (unsigned char& p : row) p = p < 128 ? static_cast<unsigned char>(2 * p) : 255;
+      // Picture levels 0-127 print as 0-254; overlay graphics and the background
+      // print white (the paper).
+      for (unsigned char& p : row)
+        p = p < 128 && p != ds.colour_background ? static_cast<unsigned char>(2 * p) : 255;
       pscriptgreyimage(row.data());
     }
   }
@@ -450,16 +462,20 @@ void tolpixrubberremoveline(const int32_t&, const int32_t&, const int32_t&, cons
   rubberremoveline();
 }
 
+// Colour dumps print every cell in the colour it shows on the screen: the table's
+// cells, the overlay green, the reserved colours.
 void tolpixsetcolourtable(const int32_t& istart, const int32_t& iend, const int32_t* red,
                           const int32_t* green, const int32_t* blue) {
   int start = std::max<int32_t>(istart, 0);
   int entries = std::max<long>(static_cast<long>(iend) - istart + 1, 128);
-  for (int i = 0; i < 256; ++i) {
-    ops.ired[i] = (red[i] & 0xffff) / 257;
-    ops.igreen[i] = (green[i] & 0xffff) / 257;
-    ops.iblue[i] = (blue[i] & 0xffff) / 257;
-  }
   setcolourtable(start, entries, red, green, blue);
+  for (int i = 0; i < 256; ++i) {
+    const XColor& cell = ds.colours[i];
+    const bool shown = i < ds.colourmap_size && cell.flags != 0;
+    ops.ired[i] = (shown ? cell.red : red[i] & 0xffff) / 257;
+    ops.igreen[i] = (shown ? cell.green : green[i] & 0xffff) / 257;
+    ops.iblue[i] = (shown ? cell.blue : blue[i] & 0xffff) / 257;
+  }
 }
 
 void tolpixquit() {
@@ -468,13 +484,11 @@ void tolpixquit() {
 
 void tolpixremovebox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2,
                      const int32_t& iy2) {
-  int xmin = 0, ymin = 0, xmax = 0, ymax = 0;
-  sorted_corners(ix1, iy1, ix2, iy2, xmin, ymin, xmax, ymax);
-  removebox(xmin, ymin, xmax, ymax);
+  tolpixremoveboxes(&ix1, &iy1, &ix2, &iy2, 1);
 }
 
 void tolpixremovecircle(const int32_t& ix, const int32_t& iy, const int32_t& irad) {
-  removecircle(ix, mirror_y(iy), static_cast<float>(irad));
+  tolpixremovecircles(&ix, &iy, &irad, 1);
 }
 
 // A count above the work arrays is refused like one for drawing, rather than
@@ -492,7 +506,7 @@ void tolpixremovelines(int32_t* ix1, int32_t* iy1, int32_t* ix2, int32_t* iy2, i
 }
 
 void tolpixremovepoint(const int32_t& ix, const int32_t& iy) {
-  removepoint(ix, mirror_y(iy));
+  tolpixremovepoints(&ix, &iy, 1);
 }
 
 void tolpixremovetext(const int32_t& ix, const int32_t& iy, const char*, int32_t) {
@@ -528,6 +542,56 @@ void tolpixzoomhide() {
 }
 void tolpixzoominit() {
   zoominit();
+}
+
+// ---- Many items at once ----
+
+void tolpixdrawpoints(const int32_t* ix, const int32_t* iy, const int32_t& n) {
+  in_runs<2>({ix, iy}, {false, true}, n,
+             [](int32_t** w, int m) { return drawpoints(w[0], w[1], m); });
+}
+
+void tolpixdrawcircles(const int32_t* ix, const int32_t* iy, const int32_t* irad,
+                       const int32_t& n) {
+  in_runs<3>({ix, iy, irad}, {false, true, false}, n,
+             [](int32_t** w, int m) { return drawcircles(w[0], w[1], w[2], m); });
+}
+
+void tolpixdrawboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2, const int32_t* iy2,
+                     const int32_t& n) {
+  in_runs<4>({ix1, iy1, ix2, iy2}, {false, true, false, true}, n,
+             [](int32_t** w, int m) { return drawboxes(w[0], w[1], w[2], w[3], m); });
+}
+
+void tolpixremovepoints(const int32_t* ix, const int32_t* iy, const int32_t& n) {
+  in_runs<2>({ix, iy}, {false, true}, n, [](int32_t** w, int m) {
+    removepoints(w[0], w[1], m);
+    return true;
+  });
+}
+
+void tolpixremovecircles(const int32_t* ix, const int32_t* iy, const int32_t* irad,
+                         const int32_t& n) {
+  in_runs<3>({ix, iy, irad}, {false, true, false}, n, [](int32_t** w, int m) {
+    removecircles(w[0], w[1], w[2], m);
+    return true;
+  });
+}
+
+void tolpixremoveboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2,
+                       const int32_t* iy2, const int32_t& n) {
+  in_runs<4>({ix1, iy1, ix2, iy2}, {false, true, false, true}, n, [](int32_t** w, int m) {
+    removeboxes(w[0], w[1], w[2], w[3], m);
+    return true;
+  });
+}
+
+void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, int32_t& jy,
+                           int32_t& inside) {
+  int column = -1, row = -1;
+  inside = overlayposition(ix, mirror_y(iy), column, row) ? 1 : 0;
+  jx = column;
+  jy = row;
 }
 
 // ---- Wait and callback ----

@@ -111,6 +111,17 @@ void place_child(Widget w, int x, int y, int width, int height) {
   XRaiseWindow(ds.display_id, XtWindow(w));
 }
 
+// Puts the overlay area where its raster's image position now shows: centred on
+// it, moved with the pan and the placement of the picture.
+void place_overlay() {
+  const int x = ds.overlay_pointer_x - ds.overlay_width / 2 + window_origin_x();
+  const int y = ds.overlay_pointer_y - ds.overlay_height / 2 + window_origin_y();
+  if (ds.overlay_flag == 1 && x == ds.overlay_window_x && y == ds.overlay_window_y) return;
+  ds.overlay_window_x = x;
+  ds.overlay_window_y = y;
+  place_child(ds.overlay_area, x, y, ds.overlay_width, ds.overlay_height);
+}
+
 // Hides the zoom window or the overlay area and releases its picture.
 void hide_area(int& flag, XImage*& image, Pixmap& pixmap, Widget area) {
   if (flag == 1) {
@@ -133,29 +144,36 @@ bool pending_no_memory() {
 
 // ---- Pictures ----
 
+// A refused series leaves no trial pixmap behind and announces no maps, so that
+// the single picture drawn next is shown and can be panned and zoomed.
 void checkimage(int width, int height, int nmaps) {
   clear_stale_no_memory();
-  ds.no_maps = nmaps;
-  if (ds.no_maps >= kMaxMaps) post_job(kJobNoMemory);
-  if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide) {
+  if (nmaps >= kMaxMaps || width < 1 || height < 1 || width > kMaxPictureSide ||
+      height > kMaxPictureSide) {
+    ds.no_maps = 0;
     post_job(kJobNoMemory);
     return;
   }
+  ds.no_maps = nmaps;
   ds.image_width = width;
   ds.image_height = height;
   if (ds.image_flag != 0) free_pixmap(ds.screen_pixmap[ds.map_no]);
-  int trial = std::clamp(ds.no_maps, 0, kMaxMaps);
-  for (int i = 0; i < trial; ++i) {
-    free_pixmap(ds.screen_pixmap[i]);
-    ds.screen_pixmap[i] =
+  const int trial = std::max(ds.no_maps, 0);
+  for (int i = 0; i < trial; ++i) free_pixmap(ds.screen_pixmap[i]);
+  int made = 0;
+  while (made < trial) {
+    ds.screen_pixmap[made] =
         XCreatePixmap(ds.display_id, ds.image_area_window_id, width, height, ds.image_depth);
     XSync(ds.display_id, False);
-    if (pending_no_memory()) {
-      ds.screen_pixmap[i] = 0;
-      return;
-    }
+    if (pending_no_memory()) break;
+    ++made;
   }
-  for (int i = 0; i < trial; ++i) free_pixmap(ds.screen_pixmap[i]);
+  // The refused pixmap was never made; those made before it are released.
+  if (made < trial) {
+    ds.screen_pixmap[made] = 0;
+    ds.no_maps = 0;
+  }
+  for (int i = 0; i < made; ++i) free_pixmap(ds.screen_pixmap[i]);
   XSync(ds.display_id, False);
 }
 
@@ -264,6 +282,7 @@ void drawpixmap(int map_number) {
       fill_uncovered(0, 0, 0, 0);
     }
   }
+  if (ds.overlay_flag == 1) place_overlay();
   XFlush(ds.display_id);
   if (event_get_next()) eventdispatch();
   ds.expose_flag = 1;
@@ -300,6 +319,7 @@ void clearimage() {
     free_pixmap(ds.screen_pixmap[i]);
   }
   zoomhide();
+  if (ds.overlay_flag == 1) place_overlay();
   ds.image_flag = 0;
   // Synchronised, so that the blank picture is on the screen when the call returns.
   XSync(ds.display_id, False);
@@ -340,8 +360,11 @@ bool readimage(int x, int row, int area, unsigned char* out, int capacity) {
 // ---- Panning ----
 
 void setpan(int x, int y) {
+  zoomhide();  // as a drag of the picture does
   ds.pan_x = x;
   ds.pan_y = y;
+  drawpixmap(ds.map_no);
+  XSync(ds.display_id, False);
 }
 
 void action_pan_start(Widget, XEvent*, String*, Cardinal*) {
@@ -402,27 +425,28 @@ void action_zoom_init(Widget, XEvent*, String*, Cardinal*) {
 void zoom_display() {
   if (ds.zoom_flag == 1) zoomhide();
   clear_stale_no_memory();
-  ds.zoom_pointer_x = ds.image_pointer_x + ds.pan_x;
-  ds.zoom_pointer_y = ds.image_pointer_y + ds.pan_y;
+  ds.zoom_pointer_x = ds.image_pointer_x + window_origin_x();
+  ds.zoom_pointer_y = ds.image_pointer_y + window_origin_y();
 
   const int fx = ds.zoom_factor_x, fy = ds.zoom_factor_y;
   const int zw = ds.zoom_width, zh = ds.zoom_height;
   std::vector<unsigned char>& buffer = *ds.zoom_buffer;
   if (buffer.size() < static_cast<size_t>(zw) * zh) buffer.resize(static_cast<size_t>(zw) * zh);
-  const int x0 = ds.image_pointer_x - ds.image_dest_x - zw / (2 * fx);
-  const int y0 = ds.image_pointer_y - ds.image_dest_y - zh / (2 * fy);
+  const int x0 = ds.image_pointer_x - zw / (2 * fx);
+  const int y0 = ds.image_pointer_y - zh / (2 * fy);
+  const auto background = static_cast<unsigned char>(ds.colour_background);
   const bool have_picture = ds.image_flag != 0;
   for (int v = 0; v < zh; ++v) {
     unsigned char* out = buffer.data() + static_cast<size_t>(v) * zw;
     int sy = v / fy + y0;
     if (!have_picture || sy < 0 || sy >= ds.map_height) {
-      std::memset(out, 0, zw);
+      std::memset(out, background, zw);
       continue;
     }
     const unsigned char* in = image_pointer + static_cast<size_t>(sy) * ds.map_width;
     for (int u = 0; u < zw; ++u) {
       int sx = u / fx + x0;
-      out[u] = (sx < 0 || sx >= ds.map_width) ? 0 : in[sx];
+      out[u] = (sx < 0 || sx >= ds.map_width) ? background : in[sx];
     }
   }
 
@@ -470,8 +494,8 @@ bool changezoom(int fx, int fy, int width, int height) {
 }
 
 void convert_to_zoom(int x, int y, int& zx, int& zy) {
-  zx = ds.zoom_width / 2 + (x - ds.zoom_pointer_x + ds.pan_x) * ds.zoom_factor_x;
-  zy = ds.zoom_height / 2 + (y - ds.zoom_pointer_y + ds.pan_y) * ds.zoom_factor_y;
+  zx = ds.zoom_width / 2 + (x - ds.zoom_pointer_x + window_origin_x()) * ds.zoom_factor_x;
+  zy = ds.zoom_height / 2 + (y - ds.zoom_pointer_y + window_origin_y()) * ds.zoom_factor_y;
 }
 
 // Zoom-window position to the image-area window position it magnifies.
@@ -496,8 +520,8 @@ void pointer_at(int wx, int wy, int& x, int& y) {
       ds.zoom_window_y1 <= wy && wy <= ds.zoom_window_y2) {
     zoom_to_window(wx - ds.zoom_window_x1, wy - ds.zoom_window_y1, wx, wy);
   }
-  x = wx - ds.pan_x;
-  y = wy - ds.pan_y;
+  x = wx - window_origin_x();
+  y = wy - window_origin_y();
   ds.image_pointer_x = x;
   ds.image_pointer_y = y;
 }
@@ -524,9 +548,7 @@ bool overlayinit(int x, int y, int width, int height, const int32_t* raster) {
   XFillRectangle(ds.display_id, ds.overlay_pixmap, ds.gc_fill_rectangle, 0, 0, width, height);
   XPutImage(ds.display_id, ds.overlay_pixmap, ds.gc_fill_rectangle, ds.overlay_map, 0, 0, 0, 0,
             width, height);
-  ds.overlay_window_x = x - width / 2 + ds.pan_x;
-  ds.overlay_window_y = y - height / 2 + ds.pan_y;
-  place_child(ds.overlay_area, ds.overlay_window_x, ds.overlay_window_y, width, height);
+  place_overlay();
   ds.overlay_flag = 1;
   XSync(ds.display_id, False);
   return true;
@@ -534,4 +556,12 @@ bool overlayinit(int x, int y, int width, int height, const int32_t* raster) {
 
 void overlayhide() {
   hide_area(ds.overlay_flag, ds.overlay_map, ds.overlay_pixmap, ds.overlay_area);
+}
+
+bool overlayposition(int x, int y, int& column, int& row) {
+  column = row = -1;
+  if (ds.overlay_flag != 1) return false;
+  column = x - (ds.overlay_pointer_x - ds.overlay_width / 2);
+  row = y - (ds.overlay_pointer_y - ds.overlay_height / 2);
+  return column >= 0 && column < ds.overlay_width && row >= 0 && row < ds.overlay_height;
 }

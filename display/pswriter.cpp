@@ -214,7 +214,8 @@ PageLayout page_layout(int nx, int ny, float width) {
   const float fy = static_cast<float>(ny);
   PageLayout p{};
   p.orientation = sheet.orientation;
-  p.width = width <= 0.0f ? sheet.default_width : width;
+  // The default width is also the widest that fits across the sheet.
+  p.width = width <= 0.0f ? sheet.default_width : std::min(width, sheet.default_width);
   p.height = fy * p.width / fx;
   if (p.height > sheet.max_height) {
     p.height = sheet.max_height;

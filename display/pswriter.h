@@ -36,6 +36,6 @@ struct PageLayout {
   float width, height, xmargin, ymargin;
 };
 // Layout for a region of nx by ny pixels (both >= 1) printed width millimetres wide
-// (width <= 0 selects the widest that fits). A region at least as wide as it is tall is
-// printed in landscape.
+// (width <= 0 selects the widest that fits, and no width exceeds it). A region at least
+// as wide as it is tall is printed in landscape.
 PageLayout page_layout(int nx, int ny, float width);

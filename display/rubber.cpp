@@ -7,7 +7,8 @@
 // The actions are bound to the main form at initialisation and act only while a
 // shape is armed. The drag loop runs inside the dispatch of the Ctrl + press and
 // dispatches further events itself, so the release and double-click actions run
-// nested inside it and end it through the rubber flag.
+// nested inside it and end it through the rubber flag. Letting go of the button
+// ends the drag whether or not Ctrl is still held.
 #include <unistd.h>
 
 #include <algorithm>
@@ -92,6 +93,12 @@ void track_if_on() {
   if (ds.pointer_flag != 0) pointer_track(nullptr, nullptr, nullptr, nullptr);
 }
 
+// A left-button release without Ctrl, which no binding of the main form takes.
+bool plain_release(const XEvent& e) {
+  return e.type == ButtonRelease && e.xbutton.button == Button1 &&
+         (e.xbutton.state & ControlMask) == 0;
+}
+
 }  // namespace
 
 void rubberenable(int type) {
@@ -115,20 +122,20 @@ void rubberremoveline() {
   XSync(ds.display_id, False);
   if (vl.nlines == 0) return;
   const int last = --vl.nlines;
-  ds.rubber_start_x = vl.line_x1[last];
-  ds.rubber_start_y = vl.line_y1[last];
+  ds.rubber_start_x = ds.chain_x = vl.line_x1[last];
+  ds.rubber_start_y = ds.chain_y = vl.line_y1[last];
   ds.rubber_finish_x = vl.line_x2[last];
   ds.rubber_finish_y = vl.line_y2[last];
 }
 
 // Ctrl + left button down: the drag starts at the pointer, or, when a chain of
-// lines continues, at the end of its last segment.
+// lines continues, at the end of its last segment (whatever else was drawn since).
 void action_rubber_read(Widget, XEvent* event, String*, Cardinal*) {
   if (ds.rubber_flag == kOff) return;
   int x = 0, y = 0;
-  if (ds.rubber_flag == kChainWaits && vl.nlines > 0) {
-    x = vl.line_x2[vl.nlines - 1];
-    y = vl.line_y2[vl.nlines - 1];
+  if (ds.rubber_flag == kChainWaits) {
+    x = ds.chain_x;
+    y = ds.chain_y;
   } else {
     event_position(event, x, y);
   }
@@ -148,7 +155,10 @@ void action_rubber_read(Widget, XEvent* event, String*, Cardinal*) {
     ds.rubber_finish_x = x;
     ds.rubber_finish_y = y;
     if (event_get_next()) {
-      eventdispatch();
+      XEvent next;
+      XtAppNextEvent(ds.app_context, &next);
+      if (plain_release(next)) action_rubber_stop(ds.mainForm, &next, nullptr, nullptr);
+      XtDispatchEvent(&next);
     } else {
       usleep(2000);
     }
@@ -157,12 +167,11 @@ void action_rubber_read(Widget, XEvent* event, String*, Cardinal*) {
 
 // Ctrl + left button up: a line segment is recorded and the chain waits for the
 // next one; any other shape is finished.
+// Only the end of a drag counts: a release without a press would record the
+// anchor and finish of some earlier shape.
 void action_rubber_stop(Widget w, XEvent* event, String* params, Cardinal* nparams) {
-  if (ds.rubber_flag == kOff) return;
+  if (ds.rubber_flag != kDragging) return;
   if (ds.rubber_type < kBox) {
-    // Only the end of a drag makes a segment: a release without a press would
-    // record the anchor and finish of some earlier shape.
-    if (ds.rubber_flag != kDragging) return;
     // The segment ends where the button was let go, which may be past the last
     // position the drag loop drew before this release reached it.
     int x = 0, y = 0;
@@ -173,6 +182,8 @@ void action_rubber_stop(Widget w, XEvent* event, String* params, Cardinal* npara
       ds.rubber_finish_y = y;
     }
     ds.rubber_flag = kChainWaits;
+    ds.chain_x = ds.rubber_finish_x;
+    ds.chain_y = ds.rubber_finish_y;
     record_line(ds.rubber_start_x, ds.rubber_start_y, ds.rubber_finish_x, ds.rubber_finish_y);
     post_job(kJobRubberLine);
     return;
@@ -182,7 +193,9 @@ void action_rubber_stop(Widget w, XEvent* event, String* params, Cardinal* npara
 }
 
 // Left double click (also the end of a box, circle or ellipse drag): the shape
-// is finished at the pointer and recorded. Without a shape armed, a quick second
+// is finished at the pointer and recorded; a line chain gets its last segment
+// from its end to the pointer (none when the pointer is at its end). The rubber
+// ellipse is only a guide: it is erased. Without a shape armed, a quick second
 // click is just another pointer mark: the double-click binding must not swallow it.
 void action_rubber_finish(Widget, XEvent* event, String*, Cardinal*) {
   if (ds.rubber_flag == kOff) {
@@ -192,18 +205,30 @@ void action_rubber_finish(Widget, XEvent* event, String*, Cardinal*) {
   int x = 0, y = 0;
   event_position(event, x, y);
   track_if_on();
+  const bool chain = ds.rubber_flag == kChainWaits;
   if (ds.rubber_flag == kArmed) {
     // Only armed: a shape of size zero at the pointer.
     ds.rubber_start_x = ds.rubber_finish_x = x;
     ds.rubber_start_y = ds.rubber_finish_y = y;
+  } else if (chain) {
+    // The recorded chain stays as it is; its last segment starts at its end.
+    ds.rubber_start_x = ds.rubber_finish_x = ds.chain_x;
+    ds.rubber_start_y = ds.rubber_finish_y = ds.chain_y;
   }
-  if (ds.rubber_type >= kLine && ds.rubber_type <= kCircle) redraw_rubber(x, y);
+  const int x0 = ds.rubber_start_x, y0 = ds.rubber_start_y;
+  const bool moved = x != x0 || y != y0;
+  if (chain) {
+    if (moved) paint_rubber(ds.gc_draw_vector[ds.dash_style == 1 ? 1 : 0], x, y);
+  } else if (ds.rubber_type >= kLine && ds.rubber_type <= kCircle) {
+    redraw_rubber(x, y);
+  } else if (ds.rubber_flag == kDragging) {
+    paint_rubber(ds.gc_remove_vector, ds.rubber_finish_x, ds.rubber_finish_y);
+  }
   ds.rubber_finish_x = x;
   ds.rubber_finish_y = y;
-  const int x0 = ds.rubber_start_x, y0 = ds.rubber_start_y;
   switch (ds.rubber_type) {
     case kLine:
-      if (ds.rubber_flag > kArmed) record_line(x0, y0, x, y);
+      if (ds.rubber_flag == kDragging || (chain && moved)) record_line(x0, y0, x, y);
       break;
     case kBox:
       record_box(

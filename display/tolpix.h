@@ -51,12 +51,14 @@ void tolpixchangezoom(const int32_t& ifx, const int32_t& ify, const int32_t& izw
 // (room for kMaxFonts names is enough).
 void tolpixcheckfonts(char* names, int32_t& nfonts);
 void tolpixcheckimage(const int32_t& nx, const int32_t& ny, const int32_t& nmaps,
-                      int32_t& ierr);                       // 6
-void tolpixclearimage();                                    // 7
-void tolpixcolourbarinit();                                 // 8
-void tolpixcolourbarhide();                                 // 9
-void tolpixsetpan(const int32_t& ipx, const int32_t& ipy);  // 10: not mirrored
-void tolpixdelay(const int32_t& microseconds);              // 11
+                      int32_t& ierr);  // 6
+void tolpixclearimage();               // 7
+void tolpixcolourbarinit();            // 8
+void tolpixcolourbarhide();            // 9
+// 10: not mirrored. The picture (and the overlay area with it) is shown moved at
+// once; the zoom window is hidden.
+void tolpixsetpan(const int32_t& ipx, const int32_t& ipy);
+void tolpixdelay(const int32_t& microseconds);  // 11
 void tolpixdrawbox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2,
                    const int32_t& iy2);                                            // 12
 void tolpixdrawcircle(const int32_t& ix, const int32_t& iy, const int32_t& irad);  // 13
@@ -89,7 +91,9 @@ void tolpixmenuhide();     // 26
 // caller's items for as long as the menu exists.
 void tolpixmenuinit(char* items, int32_t item_length, const int32_t& nitems);
 void tolpixoverlayhide();  // 28
-// 29: IERR is set to 1 on failure and otherwise left untouched.
+// 29: IERR is set to 1 on failure and otherwise left untouched. The overlay stays
+// centred on image position (IX, IY): it moves with the picture when it is panned
+// (see tolpixoverlayposition for turning pointer readings into raster positions).
 void tolpixoverlayinit(const int32_t& ix, const int32_t& iy, const int32_t& nx, const int32_t& ny,
                        const int32_t* raster, int32_t& ierr);
 void tolpixpointertrackon(const int32_t& isx, const int32_t& isy);  // 30
@@ -123,6 +127,38 @@ void tolpixsliderinit(const int32_t& nsliders, const float& pos1, const float& p
 void tolpixsliderread(float& value);                                                   // 50
 void tolpixzoomhide();                                                                 // 51
 void tolpixzoominit();                                                                 // 52
+
+// ---- Many overlay items at once ----
+//
+// Each takes N items as parallel arrays (N < 1 does nothing) and behaves as N
+// calls of the single operation, but with one server round trip for the whole
+// call. Items wholly off the stored picture are not recorded (they could never
+// be seen); when a list fills up its message is printed once and the rest of the
+// call is dropped. A removal takes every recorded item equal to one given (an
+// item drawn twice is one item on the screen). The single operations follow the
+// same rules for their one item.
+
+void tolpixdrawpoints(const int32_t* ix, const int32_t* iy, const int32_t& n);  // 53
+// 54: circle i centred at (IX(i), IY(i)) with radius IRAD(i).
+void tolpixdrawcircles(const int32_t* ix, const int32_t* iy, const int32_t* irad, const int32_t& n);
+// 55: box i with corners (IX1(i), IY1(i)) and (IX2(i), IY2(i)) in any order.
+void tolpixdrawboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2, const int32_t* iy2,
+                     const int32_t& n);
+void tolpixremovepoints(const int32_t* ix, const int32_t* iy, const int32_t& n);  // 56
+void tolpixremovecircles(const int32_t* ix, const int32_t* iy, const int32_t* irad,
+                         const int32_t& n);  // 57
+void tolpixremoveboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2,
+                       const int32_t* iy2, const int32_t& n);  // 58
+
+// 59: the overlay-raster position under image position (IX, IY), such as a
+// reading of tolpixreadmenupointer after a mark over the overlay area (y mirrored
+// like every y of this interface). JX is the raster column, JY the raster row
+// counted from the first row given to tolpixoverlayinit (never mirrored), wherever
+// the overlay now lies after pans. INSIDE is 1 when the position lies on the
+// raster, 0 when it lies off it (JX, JY then still count from the raster's corner)
+// or no overlay is shown (JX = JY = -1).
+void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, int32_t& jy,
+                           int32_t& inside);
 
 // ---- Wait and callback ----
 

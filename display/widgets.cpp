@@ -204,14 +204,14 @@ void menuinit(int nitems, int item_length, char* items) {
   nitems = std::clamp(nitems, 0, kMaxMenuItems);
   for (int i = 0; i < nitems; ++i) ds.menu_pointer[i] = items + static_cast<long>(i) * item_length;
 
+  // The list takes the height of its rows, so that every point of it is an item.
   auto [above, distance] = menu_anchor();
   ds.menuBox = XtVaCreateManagedWidget(
       "menuBox", listWidgetClass, ds.mainForm, XtNfont, ds.font_default, XtNdefaultColumns, 1,
       XtNforceColumns, True, XtNlist, ds.menu_pointer, XtNnumberStrings, nitems, XtNborderColor,
       static_cast<Pixel>(ds.colour_red), XtNforeground, static_cast<Pixel>(ds.colour_black),
-      XtNbackground, static_cast<Pixel>(ds.colour_white), XtNheight,
-      std::max(1, kMenuItemHeight * nitems), XtNfromVert, above, XtNvertDistance, distance,
-      nullptr);
+      XtNbackground, static_cast<Pixel>(ds.colour_white), XtNfromVert, above, XtNvertDistance,
+      distance, nullptr);
   XtVaSetValues(ds.menuBox, XtNtop, XtChainTop, XtNbottom, XtChainTop, XtNleft, XtChainLeft,
                 XtNright, XtChainLeft, nullptr);
   XtAddCallback(ds.menuBox, XtNcallback, menu_callback, nullptr);

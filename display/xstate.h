@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -20,8 +21,7 @@ constexpr int kIoboxGap = 20;      // extra height of the entry box
 constexpr int kFontSpacer = 4;     // spacing between and inside the boxes
 constexpr int kSliderWidth = 128;  // slider and colour bar size
 constexpr int kSliderHeight = 25;
-constexpr int kMenuItemHeight = 30;  // menu height per item
-constexpr int kPanMin = 10;          // drag distance before the picture moves
+constexpr int kPanMin = 10;  // drag distance before the picture moves
 constexpr int kColourBarWidth = 128;
 constexpr int kColourBarHeight = 25;
 constexpr int kMaxFontNames = 100;
@@ -62,11 +62,18 @@ struct DisplayState {
   int window_width, window_height;
   int colourmap_size;
   int colour_white, colour_black, colour_red, colour_blue, colour_green;
+  // Black in every colour table and below the overlay bit: the background of the
+  // pictures, the zoom and overlay areas and the frame round the image area, so
+  // that erasing an overlay item over it ("and 127") leaves it black.
+  int colour_background;
   Visual* visual_id;
   Colormap colourmap;
   int image_depth;
   int image_format;
-  int msbfirst;
+  // 0: the cursor bitmaps that show the intended shapes; 1: the other set (the
+  // "reverse bit pattern" answer). Bitmap data always reaches the server in X
+  // bitmap order, so the choice does not depend on the server's own bit order.
+  int cursor_bits_reversed;
   bool visual_ready;  // visual, colour map and graphics contexts exist
 
   // Fonts.
@@ -97,12 +104,14 @@ struct DisplayState {
   bool tracking_installed;
   int crosshair_x, crosshair_y;
   bool crosshair_drawn;
-  int crosshair_pan_x, crosshair_pan_y;  // pan when it was drawn
+  int crosshair_pan_x, crosshair_pan_y;  // window origin of the picture when it was drawn
   bool crosshair_in_zoom;
   int crosshair_zoom_x, crosshair_zoom_y;
 
-  // Rubber-banding.
+  // Rubber-banding. The chain anchor is the end of the last segment of a line
+  // chain: where its next segment starts.
   int rubber_start_x, rubber_start_y, rubber_finish_x, rubber_finish_y;
+  int chain_x, chain_y;
   unsigned char colour_bar_map[kColourBarHeight][kColourBarWidth];
   unsigned char colour_bar_buffer[kColourBarHeight * kColourBarWidth];
   XImage* colour_bar_image;
@@ -179,13 +188,22 @@ struct VectorLists {
   int point_x[kMaxPoints], point_y[kMaxPoints];
   int ntext;
   int text_x[kMaxText], text_y[kMaxText];
-  char text_string[kMaxText][kTextBytes];
+  std::array<char, kTextBytes> text_string[kMaxText];
   int text_lengths[kMaxText];
   Font text_font[kMaxText];
 };
 
 extern DisplayState ds;
 extern VectorLists vl;
+
+// Window position of image position 0 of the picture on show: the pan plus where
+// the picture is placed (centred in the image area when several are stored).
+inline int window_origin_x() {
+  return ds.pan_x + ds.image_dest_x;
+}
+inline int window_origin_y() {
+  return ds.pan_y + ds.image_dest_y;
+}
 
 // The picture buffer: the library's copy of the last raster, one byte per pixel.
 extern unsigned char image_pointer[];
@@ -249,6 +267,7 @@ void ReDraw_zoom(Widget, XtPointer, XEvent*, Boolean*);
 void ReDraw_overlay(Widget, XtPointer, XEvent*, Boolean*);
 void clearimage();
 bool readimage(int x, int row, int area, unsigned char* out, int capacity);
+// Sets the pan and shows the picture (with the overlay area) moved by it at once.
 void setpan(int x, int y);
 void action_pan_start(Widget, XEvent*, String*, Cardinal*);
 void action_pan_finish(Widget, XEvent*, String*, Cardinal*);
@@ -263,6 +282,9 @@ void readpointer(int& x, int& y);
 void pointer_at(int wx, int wy, int& x, int& y);
 bool overlayinit(int x, int y, int width, int height, const int32_t* raster);
 void overlayhide();
+// Column and row of the overlay raster under image position (x, y); false when
+// the overlay is hidden or the position lies off its raster.
+bool overlayposition(int x, int y, int& column, int& row);
 bool pending_no_memory();
 
 // Overlay vectors (vectors.cpp). Shapes in image coordinates are painted into
@@ -273,25 +295,29 @@ void paint_segments(GC gc, const int32_t* x1, const int32_t* y1, const int32_t* 
 void paint_box(GC gc, int x, int y, int width, int height);
 void paint_circle(GC gc, int x, int y, int diam);
 void paint_elipse(GC gc, int cx, int cy, double a, double b, int angle);
-void paint_point(GC gc, int x, int y);
 void paint_text(GC gc, int x, int y, const char* text, int length);
 // Appends to a list, or prints the list's message and returns false when it is full.
 bool record_box(int x, int y, int width, int height);
 bool record_circle(int x, int y, int diam);
 bool record_line(int x1, int y1, int x2, int y2);
-void drawbox(int xmin, int ymin, int xmax, int ymax);
-void drawcircle(int x, int y, float radius);
+// The drawing routines take any number of items, skip those wholly off the stored
+// picture, print a full list's message once and return false when the list filled.
+bool drawboxes(const int32_t* xmin, const int32_t* ymin, const int32_t* xmax, const int32_t* ymax,
+               int count);
+bool drawcircles(const int32_t* x, const int32_t* y, const int32_t* radius, int count);
+bool drawpoints(const int32_t* x, const int32_t* y, int count);
 void drawelipse(int x, int y, float a, float b, float angle);
 void drawlines(const int32_t* x1, const int32_t* y1, const int32_t* x2, const int32_t* y2,
                int count);
-void drawpoint(int x, int y);
 void drawtext(int x, int y, const char* text, int length);
-void removebox(int xmin, int ymin, int xmax, int ymax);
-void removecircle(int x, int y, float radius);
+// The removers take every recorded item that matches one of those given.
+void removeboxes(const int32_t* xmin, const int32_t* ymin, const int32_t* xmax, const int32_t* ymax,
+                 int count);
+void removecircles(const int32_t* x, const int32_t* y, const int32_t* radius, int count);
+void removepoints(const int32_t* x, const int32_t* y, int count);
 void removeelipse(int x, int y, float a, float b, float angle);
 // count 0 removes the most recent segment and returns it in the first elements.
 void removelines(int32_t* x1, int32_t* y1, int32_t* x2, int32_t* y2, int& count);
-void removepoint(int x, int y);
 void removetext(int x, int y);
 void removevectors();
 void ReDraw_vectors();

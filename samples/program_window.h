@@ -16,8 +16,7 @@ namespace xdrive {
 
 // Shapes the display library gives its boxes.
 constexpr int kEntryBoxWidth = 800;
-constexpr int kMenuItemHeight = 30;  // a menu is this high per item
-constexpr int kScreenMargin = 50;    // the full image area is the screen less this margin
+constexpr int kScreenMargin = 50;  // the full image area is the screen less this margin
 
 class ProgramWindow {
  public:
@@ -81,7 +80,7 @@ class ProgramWindow {
   WindowInfo wait_menu(int items) {
     return next_box(
         [&](const WindowInfo& w) {
-          return w.height == kMenuItemHeight * items && w.width < kEntryBoxWidth &&
+          return w.height == menu_height(items) && w.width < kEntryBoxWidth &&
                  window_tree(dpy(), w.id).size() == 1;
         },
         "a menu of " + std::to_string(items) + " items");
@@ -95,6 +94,9 @@ class ProgramWindow {
   }
 
   void choose(int items, int n) { click_item(wait_menu(items), n); }
+
+  // A menu is as high as its rows and two pixels above and below them.
+  int menu_height(int items) { return items * menu_row_pitch() + 4; }
 
   // Rows of the menu list: the height of the program's font and two pixels between rows.
   int menu_row_pitch() {

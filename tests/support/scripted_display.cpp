@@ -102,6 +102,22 @@ std::string segments(int n, const int32_t* x1, const int32_t* y1, const int32_t*
   return s.str();
 }
 
+// Many items at once: one log entry "points n: x y; ...", "circles n: x y r; ...",
+// "boxes n: x1 y1 x2 y2; ..." (removals "rm..."), the items recorded as the single
+// operations record them.
+template <size_t K, class Items>
+void many(const std::string& what, const std::array<const int32_t*, K>& in, int n, Items& items,
+          bool remove) {
+  std::ostringstream s;
+  s << (remove ? "rm" : "") << what << " " << std::max(n, 0) << ":";
+  for (int i = 0; i < n; ++i) {
+    typename Items::value_type item{};
+    for (size_t k = 0; k < K; ++k) s << (k ? " " : (i ? "; " : " ")) << (item[k] = in[k][i]);
+    remove ? (void)std::erase(items, item) : items.push_back(item);
+  }
+  note(s.str());
+}
+
 }  // namespace
 
 void reset() {
@@ -542,21 +558,16 @@ void tolpixquit() {
   throw script::End("the program quit the display");
 }
 
+// Removals take every equal item, as the display library does.
 void tolpixremovebox(const int32_t& ix1, const int32_t& iy1, const int32_t& ix2,
                      const int32_t& iy2) {
-  auto& boxes = world().overlay.boxes;
-  std::array<int, 4> b{ix1, iy1, ix2, iy2};
-  auto it = std::find(boxes.begin(), boxes.end(), b);
-  if (it != boxes.end()) boxes.erase(it);
+  std::erase(world().overlay.boxes, std::array<int, 4>{ix1, iy1, ix2, iy2});
   note("rmbox " + std::to_string(ix1) + " " + std::to_string(iy1) + " " + std::to_string(ix2) +
        " " + std::to_string(iy2));
 }
 
 void tolpixremovecircle(const int32_t& ix, const int32_t& iy, const int32_t& irad) {
-  auto& circles = world().overlay.circles;
-  std::array<int, 3> c{ix, iy, irad};
-  auto it = std::find(circles.begin(), circles.end(), c);
-  if (it != circles.end()) circles.erase(it);
+  std::erase(world().overlay.circles, std::array<int, 3>{ix, iy, irad});
   note("rmcircle " + std::to_string(ix) + " " + std::to_string(iy) + " " + std::to_string(irad));
 }
 
@@ -580,18 +591,13 @@ void tolpixremovelines(int32_t* ix1, int32_t* iy1, int32_t* ix2, int32_t* iy2, i
 }
 
 void tolpixremovepoint(const int32_t& ix, const int32_t& iy) {
-  auto& points = world().overlay.points;
-  std::array<int, 2> p{ix, iy};
-  auto it = std::find(points.begin(), points.end(), p);
-  if (it != points.end()) points.erase(it);
+  std::erase(world().overlay.points, std::array<int, 2>{ix, iy});
   note("rmpoint " + std::to_string(ix) + " " + std::to_string(iy));
 }
 
 void tolpixremovetext(const int32_t& ix, const int32_t& iy, const char* text, int32_t length) {
-  auto& texts = world().overlay.texts;
-  auto it = std::find_if(texts.begin(), texts.end(),
-                         [&](const script::Text& t) { return t.x == ix && t.y == iy; });
-  if (it != texts.end()) texts.erase(it);
+  std::erase_if(world().overlay.texts,
+                [&](const script::Text& t) { return t.x == ix && t.y == iy; });
   note("rmtext " + std::to_string(ix) + " " + std::to_string(iy) + "|" +
        script::trimmed(text, std::min(length, 80)));
 }
@@ -636,6 +642,43 @@ void tolpixzoomhide() {
 void tolpixzoominit() {
   world().state.zoom_shown = true;
   note("zoominit");
+}
+
+void tolpixdrawpoints(const int32_t* ix, const int32_t* iy, const int32_t& n) {
+  script::many<2>("points", {ix, iy}, n, world().overlay.points, false);
+}
+void tolpixdrawcircles(const int32_t* ix, const int32_t* iy, const int32_t* irad,
+                       const int32_t& n) {
+  script::many<3>("circles", {ix, iy, irad}, n, world().overlay.circles, false);
+}
+void tolpixdrawboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2, const int32_t* iy2,
+                     const int32_t& n) {
+  script::many<4>("boxes", {ix1, iy1, ix2, iy2}, n, world().overlay.boxes, false);
+}
+void tolpixremovepoints(const int32_t* ix, const int32_t* iy, const int32_t& n) {
+  script::many<2>("points", {ix, iy}, n, world().overlay.points, true);
+}
+void tolpixremovecircles(const int32_t* ix, const int32_t* iy, const int32_t* irad,
+                         const int32_t& n) {
+  script::many<3>("circles", {ix, iy, irad}, n, world().overlay.circles, true);
+}
+void tolpixremoveboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix2,
+                       const int32_t* iy2, const int32_t& n) {
+  script::many<4>("boxes", {ix1, iy1, ix2, iy2}, n, world().overlay.boxes, true);
+}
+
+// The raster position under (ix, iy) of the overlay last shown, y mirrored as the
+// program gives it after tolpixchangeorigin.
+void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, int32_t& jy,
+                           int32_t& inside) {
+  const auto& p = world().overlay_picture;
+  jx = jy = -1, inside = 0;
+  if (p.shown) {
+    jx = ix - (p.x - p.nx / 2);
+    jy = world().state.mirrored ? p.y - iy + p.ny / 2 : iy - (p.y - p.ny / 2);
+    inside = jx >= 0 && jx < p.nx && jy >= 0 && jy < p.ny ? 1 : 0;
+  }
+  note("overlayposition " + std::to_string(ix) + " " + std::to_string(iy));
 }
 
 void tolpixwait(int32_t& job) {

@@ -70,6 +70,9 @@ Config& config();
 //   "lines n: x1 y1 x2 y2; ...", "rmlines n: ...", "box x1 y1 x2 y2", "rmbox ...",
 //   "circle x y r", "point x y", "text x y|string", "rmvectors", "trackon x y", "trackoff",
 //   "delay us", "clear", "quit", "ps icolour x1 x2 y1 y2 iarea"
+//   "points n: x y; ...", "circles n: x y r; ...", "boxes n: x1 y1 x2 y2; ..." and
+//   "rmpoints ...", "rmcircles ...", "rmboxes ..." (the calls for many items at once),
+//   "overlayposition x y"
 const std::vector<std::string>& log();
 // The log entries starting with `prefix` (e.g. "menu|"), in order.
 std::vector<std::string> log_with(const std::string& prefix);
@@ -102,7 +105,8 @@ struct Ellipse {
   int x, y, a, b;  // centre and axes
   float angle;
 };
-// Overlay items currently drawn (removals take them out again), as the program gave them.
+// Overlay items currently drawn (a removal takes out every equal item), as the program
+// gave them, whether drawn one by one or many at once.
 struct Overlay {
   std::vector<Segment> lines;
   std::vector<std::array<int, 4>> boxes;    // x1 y1 x2 y2 as given

@@ -8,6 +8,7 @@
 // clang-format off
 #include <gtest/gtest.h>
 // clang-format on
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <png.h>
 

@@ -118,7 +118,9 @@ TEST(PageLayout, FitsRegionOnPage) {
   expect(page_layout(100, 140, 0), 0, 190, 266, 10, 14.5f);  // just short of the limit
   expect(page_layout(200, 190, 0), 1, 200, 190, 47.5f, 10);  // too tall in landscape
   expect(page_layout(400, 100, 0), 1, 270, 67.5f, 12.5f, 71.25f);
-  expect(page_layout(50, 50, 100), 1, 100, 100, 97.5f, 55);  // square prints in landscape
+  expect(page_layout(50, 50, 100), 1, 100, 100, 97.5f, 55);    // square prints in landscape
+  expect(page_layout(100, 120, 500), 0, 190, 228, 10, 33.5f);  // wider than the sheet
+  expect(page_layout(400, 100, 500), 1, 270, 67.5f, 12.5f, 71.25f);
 }
 
 // Ghostscript prints the pictures in their place and the right way up: in portrait a band

@@ -91,7 +91,7 @@ class ProbeTest : public ::testing::Test {
       if ((width == 0 || w.width == width) && (height == 0 || w.height == height)) return w;
     return {};
   }
-  WindowInfo menu(int items) { return box(0, xdrive::kMenuItemHeight * items); }
+  WindowInfo menu(int items) { return box(0, window->menu_height(items)); }
   // Acts as the user while the probe handles events until job code `end_job`, and returns
   // the job codes it met. For actions that post no job, a mark where the pointer is ends the
   // wait once everything before it was handled.

@@ -41,6 +41,19 @@ TEST_F(Pointer, RubberShapesAreDrawnAndReportedWithTheirJobCodes) {
   EXPECT_EQ(p->cmd("rubberread"), std::vector<std::string>{"rubber 50 60 10 20"});
   for (auto [x, y, edge] : {std::tuple{10, 20, 1}, {50, 40, 1}, {30, 40, 0}, {51, 40, 0}})
     EXPECT_EQ(at(x, y), ramp(x, y) | (edge ? 128 : 0)) << x << "," << y;
+  p->cmd("rubber 2");  // letting go of Ctrl before the button ends the drag all the same
+  auto ctrl_first = [&] {
+    move(150, 150), user->press(1, true, kApart), move(160, 170);
+    XTestFakeKeyEvent(dpy(), XKeysymToKeycode(dpy(), XK_Control_L), False, CurrentTime);
+    user->release(1);
+  };
+  acting(ctrl_first, 105);
+  EXPECT_EQ(p->cmd("rubberread"), std::vector<std::string>{"rubber 150 150 160 170"});
+  // The rubber ellipse only shows while it is dragged.
+  const auto clean = shown(200, 100, 90, 90);
+  p->cmd("rubber 4");
+  ctrl_drag(240, 140, 260, 150, 105);
+  EXPECT_EQ(shown(200, 100, 90, 90), clean);
   // A circle centred on the anchor through the release point (radius 5).
   p->cmd("rubber 3");
   ctrl_drag(100, 100, 103, 104, 105);
@@ -55,11 +68,17 @@ TEST_F(Pointer, RubberShapesAreDrawnAndReportedWithTheirJobCodes) {
   // A line chain: each drag gives 104 and a segment from where the last one ended.
   p->cmd("rubber 1");
   EXPECT_FALSE(contains(ctrl_drag(20, 150, 80, 150, 104), "job 105"));
+  p->cmd("lines 1 250 20 260 20");  // drawn by the program meanwhile: the chain goes on
   ctrl_drag(200, 180, 120, 190, 104);
   for (int x = 20; x <= 80; ++x) ASSERT_EQ(at(x, 150), ramp(x, 150) | 128) << x;
   EXPECT_EQ(at(100, 170), ramp(100, 170) | 128);  // on the segment from (80, 150) to (120, 190)
   EXPECT_EQ(at(150, 185), ramp(150, 185));        // nothing where the button went down
-  double_click(120, 190);                         // ends the chain
+  // A double click ends the chain with a segment from its end, and nothing else changes.
+  double_click(160, 190);
+  EXPECT_EQ(p->cmd("rubberread"), std::vector<std::string>{"rubber 120 190 160 190"});
+  p->cmd("redraw");
+  for (auto [x, y, mark] : {std::tuple{100, 170, 1}, {140, 190, 1}, {120, 170, 0}, {170, 190, 0}})
+    EXPECT_EQ(at(x, y), ramp(x, y) | (mark ? 128 : 0)) << x << "," << y;
   const auto before = shown(0, 0, 300, 200);
   ctrl_drag(200, 20, 250, 60, 0);  // once finished a drag records nothing
   EXPECT_EQ(shown(0, 0, 300, 200), before);
@@ -72,7 +91,7 @@ TEST_F(Pointer, RubberShapesAreDrawnAndReportedWithTheirJobCodes) {
   p->cmd("origin");
   EXPECT_EQ(p->cmd("rubberread"), std::vector<std::string>{"rubber 70 894 70 894"});
   // A full list is not extended by a rubber shape: the list's message instead.
-  p->cmd("manyboxes 9999 5 5");
+  p->cmd("many box 9999 5 5 0");
   p->cmd("rubber 2");
   EXPECT_TRUE(contains(double_click(90, 95), "Too many boxes, max_boxes too small."));
 }
@@ -156,6 +175,12 @@ TEST_F(Pointer, CursorShapes) {
   const auto fine = shown_cursor(1, 1);
   EXPECT_NE(shown_cursor(-1, 1), fine);  // flipped
   EXPECT_EQ(shown_cursor(-1, 1), fine);  // and back
+  // Shape 1 is a thin cross with the point aimed at left clear; shape 3 shows nothing (the
+  // giant cross-hair takes its place).
+  auto opaque = [](const auto& c, int x, int y) { return c[y * c[c.size() - 2] + x] >> 24; };
+  EXPECT_TRUE(opaque(fine, 0, 0) && !opaque(fine, 7, 7));
+  const auto none = shown_cursor(3, 3);
+  for (int i = 0; i < 15 * 15; ++i) ASSERT_FALSE(opaque(none, i % 15, i / 15)) << i;
 }
 
 namespace {
@@ -211,6 +236,8 @@ TEST_F(Dump, TheBoxedRegionInGreyOrColourTheWholePictureOrTheOverlay) {
   auto red = std::find(lines.begin(), lines.end(), "/red [");
   ASSERT_NE(red, lines.end());
   EXPECT_EQ(*(red + 1), " 000 002 004 006 008 010 012 014 016 018 020 022 024 026 028 030");
+  EXPECT_EQ((red + 9)->substr(0, 8), " 000 000");  // cell 128 on: overlay green, as shown
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "/green [")[9].substr(0, 8), " 255 255");
   EXPECT_EQ(rows("false 3 colorimage", 60).at(0), hex(10, 69, 11, 1));
 
   // The whole picture: too tall for 270 mm across, so 190 mm high and 1230 x 190 / 974 wide.
@@ -223,11 +250,17 @@ TEST_F(Dump, TheBoxedRegionInGreyOrColourTheWholePictureOrTheOverlay) {
   EXPECT_EQ(rows("image", 64).at(30), hex(0, 63, 30, 2));
 
   // A picture that failed its read-back check, or a box with no pixel inside its outline,
-  // is not printed.
-  std::filesystem::remove(folder / "Tolpix.ps");
+  // is not printed; the overlay still is.
   p->cmd("draw 300 200 0 zero");
+  EXPECT_TRUE(contains(p->cmd("ps 0 0 64 0 30 100 1"), "ps ierr 0"));
+  std::filesystem::remove(folder / "Tolpix.ps");
   EXPECT_TRUE(contains(p->cmd("ps 0 0 0 0 0 0 0"), "ps ierr 1"));
   p->cmd("draw 300 200 0 ramp");
   EXPECT_TRUE(contains(p->cmd("ps 0 10 13 10 30 0 0"), "ps ierr 1"));
   EXPECT_FALSE(std::filesystem::exists(folder / "Tolpix.ps"));
+
+  // With several pictures a box is the region of the picture it was drawn on.
+  for (const char* c : {"check 100 80 2", "draw 100 80 0 ramp", "draw 100 80 1 ramp"}) p->cmd(c);
+  p->cmd("ps 0 8 71 923 964 0 0");
+  EXPECT_EQ(rows("image", 60).at(0), hex(10, 69, 11, 2));
 }

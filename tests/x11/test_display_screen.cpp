@@ -67,6 +67,9 @@ TEST_F(Widgets, MenuClicksGiveTheItemNumberAndCtrlKeysBringBoxesBack) {
   const auto before = xdrive::read_pixels(dpy(), m.id, 0, 0, m.width, m.height);
   const auto jobs = acting([&] { window->click_item(m, 3); }, 3);
   EXPECT_EQ(jobs, std::vector<std::string>{"job 3"});
+  // The list is as high as its rows (and its margin of 2 pixels): no dead area below them.
+  EXPECT_EQ(acting([&] { user->move(m.x + 5, m.y + m.height - 3), user->click(1); }, 5),
+            std::vector<std::string>{"job 5"});
   for (double end = xdrive::now_seconds() + 10;
        xdrive::read_pixels(dpy(), m.id, 0, 0, m.width, m.height) != before;)
     ASSERT_LT(xdrive::now_seconds(), end) << "the chosen item stays highlighted";
@@ -153,7 +156,10 @@ TEST_F(Widgets, ColourCellsFollowTheTableAndTheReservedPlanAndTheScreenshot) {
   auto c = cells();
   for (int i = 0; i < 127; ++i)
     ASSERT_TRUE(is(c[i], table_red(i), table_green(i), table_blue(i))) << "cell " << i;
-  for (int i = 127; i <= 249; ++i) ASSERT_TRUE(is(c[i], 0, 65535, 0)) << "cell " << i;
+  EXPECT_TRUE(is(c[127], 0, 0, 0));  // the background
+  for (int i = 128; i <= 249; ++i) ASSERT_TRUE(is(c[i], 0, 65535, 0)) << "cell " << i;
+  // The frame round the image area (the form's border and the space inside it) shows it.
+  EXPECT_EQ(xdrive::read_pixels(dpy(), window->top(), 0, 0, 3, 1), std::vector<uint8_t>(3, 127));
   EXPECT_TRUE(is(c[251], 0, 65535, 0));
   EXPECT_TRUE(is(c[252], 0, 0, 65535));
   EXPECT_TRUE(is(c[253], 65535, 0, 0));
@@ -194,8 +200,11 @@ TEST_F(Widgets, ServerOutOfMemoryIsAJobCodeAnyOtherXErrorEndsTheProgram) {
       << p->child().err();
   EXPECT_NE(p->child().err().find("Error code: 54"), std::string::npos);  // FreePixmap
 
-  // Without a display, or without an 8-bit PseudoColor visual, the program ends.
+  // Without a display, or without an 8-bit PseudoColor visual, the program ends (without
+  // making a window first).
   xdrive::Xvfb truecolour(800, 600, 24);
+  Display* watch = XOpenDisplay(truecolour.display().c_str());
+  XSelectInput(watch, DefaultRootWindow(watch), SubstructureNotifyMask), XSync(watch, False);
   for (const std::string display : {"", truecolour.display().c_str()}) {
     testsupport::Child q({std::string(TOLSVIK_BIN_DIR) + "/tolpix_probe"}, display);
     q.write_line("init 0 0");
@@ -204,4 +213,7 @@ TEST_F(Widgets, ServerOutOfMemoryIsAJobCodeAnyOtherXErrorEndsTheProgram) {
               std::string::npos)
         << q.err();
   }
+  for (XEvent e; XSync(watch, False), XPending(watch) > 0;)
+    if (XNextEvent(watch, &e), e.type == CreateNotify) ADD_FAILURE() << "a window was made";
+  XCloseDisplay(watch);
 }

@@ -1,7 +1,7 @@
 // A small program that calls the display operations on command, for the x11 tests: one
 // command per line on standard input, from the table below; every command's output ends with
-// the line "<<done>>". It uses nothing but the display interface: what the operations did is
-// checked by the tests on the screen.
+// the line "<<done>>". It uses the display interface (and, for "redraw", the library's redraw
+// of its recorded items): what the operations did is checked by the tests on the screen.
 #include <X11/Xlib.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "display/tolpix.h"
+#include "display/xstate.h"
 #include "tests/x11/patterns.h"
 
 namespace {
@@ -96,6 +97,26 @@ void segments(Args& a, bool remove) {
   if (!remove) return tolpixdrawlines(x1.data(), y1.data(), x2.data(), y2.data(), n);
   tolpixremovelines(x1.data(), y1.data(), x2.data(), y2.data(), n);
   std::printf("removed %d %d %d %d %d\n", n, x1[0], y1[0], x2[0], y2[0]);
+}
+
+// "KIND N X Y DX [single|rm]": N points, circles of radius 3 or boxes of 4 x 4 from (X, Y),
+// DX apart, drawn in one call (one call each with "single", removed in one call with "rm").
+void many(Args& a) {
+  const std::string kind = a.word();
+  const int32_t n = a.i(), x = a.i(), y = a.i(), dx = a.i();
+  const std::string mode = a.word();
+  const bool single = mode == "single", rm = mode == "rm";
+  std::vector<int32_t> x1(std::max(n, 1)), y1(x1.size(), y), x2(x1), y2(x1.size(), y + 4), r(y2);
+  for (int i = 0; i < n; ++i) x1[i] = x + i * dx, x2[i] = x1[i] + 4, r[i] = 3;
+  for (int i = 0; i < (single ? n : 1); ++i) {
+    int32_t *u = &x1[i], *v = &y1[i], *w = &r[i], *p = &x2[i], *q = &y2[i], m = single ? 1 : n;
+    if (kind == "point")
+      rm ? tolpixremovepoints(u, v, m) : tolpixdrawpoints(u, v, m);
+    else if (kind == "circle")
+      rm ? tolpixremovecircles(u, v, w, m) : tolpixdrawcircles(u, v, w, m);
+    else
+      rm ? tolpixremoveboxes(u, v, p, q, m) : tolpixdrawboxes(u, v, p, q, m);
+  }
 }
 
 // "X Y TEXT": the text in a 120-character field.
@@ -202,6 +223,10 @@ const std::map<std::string, std::function<void(Args&)>> kCommands = {
      tolpixoverlayinit(x, y, nx, ny, pattern(a.word(), nx, ny), e);
      say("ierr", e); }},
   {"overlayhide", [](Args&) { tolpixoverlayhide(); }},
+  {"overlaypos", [](Args&) {  // the overlay raster under the pointer
+     int32_t x, y, jx, jy, inside;
+     tolpixreadmenupointer(x, y), tolpixoverlayposition(x, y, jx, jy, inside);
+     std::printf("raster %d %d %d\n", jx, jy, inside); }},
   // A pixmap the server cannot make (taller than 32767 rows), and a request it refuses.
   {"badalloc", [](Args&) {
      own_request([](Display* d) { XCreatePixmap(d, DefaultRootWindow(d), 1, 40000, 8); }); }},
@@ -210,9 +235,8 @@ const std::map<std::string, std::function<void(Args&)>> kCommands = {
   {"rmbox", [](Args& a) {
      int32_t x = a.i(), y = a.i(), u = a.i();
      tolpixremovebox(x, y, u, a.i()); }},
-  {"manyboxes", [](Args& a) {  // N X Y: N boxes of 4 x 4 at (X, Y)
-     int32_t n = a.i(), x = a.i(), y = a.i(), u = x + 4, v = y + 4;
-     for (int i = 0; i < n; ++i) tolpixdrawbox(x, y, u, v); }},
+  {"many", many},
+  {"redraw", [](Args&) { ReDraw_vectors(); }},
   {"circle", [](Args& a) { int32_t x = a.i(), y = a.i(); tolpixdrawcircle(x, y, a.i()); }},
   {"rmcircle", [](Args& a) { int32_t x = a.i(), y = a.i(); tolpixremovecircle(x, y, a.i()); }},
   {"elipse", [](Args& a) {
