@@ -266,7 +266,7 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
   int32_t job = kJobNone;
   do {
     tolpixwait(job);
-  } while (job == kJobNone || job == kJobPointer);
+  } while (job == kJobNone || job == kJobPointer || job == kJobTimer);
   if (job == kJobReturn) {
     char typed[kStringLength];
     ioboxreadstring(typed, sizeof typed);
@@ -425,7 +425,7 @@ void tolpixreadpointer(int32_t& ix, int32_t& iy) {
   int32_t job = kJobNone;
   do {
     tolpixwait(job);
-  } while (job == kJobNone);
+  } while (job == kJobNone || job == kJobTimer);
   if (job == kJobPointer) {
     tolpixreadmenupointer(ix, iy);
   } else {
@@ -528,6 +528,10 @@ void tolpixzoomhide() {
 }
 void tolpixzoominit() {
   zoominit();
+}
+
+void tolpixtimer(const int32_t& microseconds) {
+  timer(microseconds);
 }
 
 // ---- Wait and callback ----
