@@ -275,7 +275,7 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
   int32_t job = kJobNone;
   do {
     tolpixwait(job);
-  } while (job == kJobNone || job == kJobPointer);
+  } while (job == kJobNone || job == kJobPointer || job == kJobTimer);
   if (job == kJobReturn) {
     char typed[kStringLength];
     ioboxreadstring(typed, sizeof typed);
@@ -437,7 +437,7 @@ void tolpixreadpointer(int32_t& ix, int32_t& iy) {
   int32_t job = kJobNone;
   do {
     tolpixwait(job);
-  } while (job == kJobNone);
+  } while (job == kJobNone || job == kJobTimer);
   if (job == kJobPointer) {
     tolpixreadmenupointer(ix, iy);
   } else {
@@ -592,6 +592,10 @@ void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, in
   inside = overlayposition(ix, mirror_y(iy), column, row) ? 1 : 0;
   jx = column;
   jy = row;
+}
+
+void tolpixtimer(const int32_t& microseconds) {
+  timer(microseconds);
 }
 
 // ---- Wait and callback ----

@@ -21,6 +21,7 @@ constexpr int32_t kJobSlider1 = 101;      // slider 1 moved
 constexpr int32_t kJobSlider2 = 102;      // slider 2 moved
 constexpr int32_t kJobRubberLine = 104;   // rubber-band segment recorded (Ctrl + left up)
 constexpr int32_t kJobRubberShape = 105;  // rubber-band shape finished (double click)
+constexpr int32_t kJobTimer = 106;        // a tick of the timer started with tolpixtimer
 constexpr int32_t kJobNoMemory = 999;     // the server refused a picture (or 200+ maps)
 
 extern int32_t locjob;  // the job code register: the last job code posted
@@ -159,6 +160,15 @@ void tolpixremoveboxes(const int32_t* ix1, const int32_t* iy1, const int32_t* ix
 // or no overlay is shown (JX = JY = -1).
 void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, int32_t& jy,
                            int32_t& inside);
+
+// ---- Timer ----
+
+// 60: from now on job code kJobTimer is posted every `microseconds` (0: as often as the
+// user's actions leave room for), until the next call; a negative value stops it. The
+// user's actions always come first: a tick never replaces a job code not yet read (it is
+// dropped), and a tick not yet read is dropped when the timer is stopped or started again.
+// The entry box and the pointer read pass ticks over.
+void tolpixtimer(const int32_t& microseconds);
 
 // ---- Wait and callback ----
 

@@ -1,4 +1,4 @@
-// The event pump, the actions bound to buttons and keys, and the four boxes
+// The event pump with its timer, the actions bound to buttons and keys, and the four boxes
 // shown over the top-left corner of the picture: the menu, the message label,
 // the entry box and the slider box. Whichever of them are shown are stacked
 // from the top in that order (label or entry box, sliders, menu) and never
@@ -160,6 +160,18 @@ void show_sliders(int nsliders) {
   wait_for_expose(ds.expose_slider_flag);
 }
 
+// The timer: a toolkit time-out that posts kJobTimer and sets itself again.
+XtIntervalId timer_id = 0;
+unsigned long timer_milliseconds = 0;
+bool timer_running = false;
+
+void timer_tick(XtPointer, XtIntervalId*) {
+  timer_id = XtAppAddTimeOut(ds.app_context, timer_milliseconds, timer_tick, nullptr);
+  // A tick never replaces a job code the application has not read yet. It is not a
+  // callback value either: a refused pixmap (999) must stay visible to the drawing.
+  if (locjob == kJobNone) tolpixcallback(kJobTimer);
+}
+
 }  // namespace
 
 void post_job(int value) {
@@ -168,8 +180,24 @@ void post_job(int value) {
 }
 
 void eventdispatch() {
+  // While the timer runs a tick ends the wait too. X events go first: a tick due at every
+  // look (a short interval, a slow server) must never keep the user's click waiting.
+  if (timer_running && (XtAppPending(ds.app_context) & XtIMXEvent) == 0) {
+    XtAppProcessEvent(ds.app_context, XtIMAll);
+    return;
+  }
   XtAppNextEvent(ds.app_context, &ds.event_return);
   XtDispatchEvent(&ds.event_return);
+}
+
+void timer(int microseconds) {
+  if (timer_running) XtRemoveTimeOut(timer_id);
+  timer_running = false;
+  if (locjob == kJobTimer) locjob = kJobNone;
+  if (microseconds < 0) return;
+  timer_milliseconds = (static_cast<unsigned long>(microseconds) + 500) / 1000;
+  timer_id = XtAppAddTimeOut(ds.app_context, timer_milliseconds, timer_tick, nullptr);
+  timer_running = true;
 }
 
 int event_get_next() {

@@ -234,8 +234,10 @@ bool init(int& width, int& height, int& max_zoom_size, char* font_names, int& nf
           int slot_length);
 int error_trap(Display* display, XErrorEvent* error);
 
-// Events and widgets (widgets.cpp).
+// Events and widgets (widgets.cpp). eventdispatch handles one X event or, while the
+// timer runs (timer: microseconds, negative stops it), one tick of it.
 void eventdispatch();
+void timer(int microseconds);
 int event_get_next();
 void expose_iobox(Widget, XtPointer, XEvent*, Boolean*);
 void expose_label(Widget, XtPointer, XEvent*, Boolean*);

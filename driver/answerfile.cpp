@@ -1,5 +1,6 @@
 #include "driver/answerfile.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -19,6 +20,8 @@ struct Answers {
   std::FILE* replay = nullptr;     // the answer file, or standard input
   std::FILE* recording = nullptr;  // "Tolsvik.tmp"
   std::string answer_file;         // the name given after "-f"
+  std::string held;                // a record read ahead and given back
+  bool holding = false;
 };
 Answers answers;
 
@@ -26,6 +29,11 @@ Answers answers;
 // Records longer than a file name are cut.
 bool next_record(std::string& line) {
   line.clear();
+  if (answers.holding) {
+    answers.holding = false;
+    line = answers.held;
+    return true;
+  }
   if (answers.replay == nullptr) return false;
   int c = 0;
   bool any = false;
@@ -48,6 +56,15 @@ bool replay_values(int n, T* out, Read read) {
     return !r.error && r.fields > 0;
   }
   return false;
+}
+
+// One integer right-aligned in a field of 12 columns, as the recorder writes it.
+bool recorded_integer(std::string_view field, int& value) {
+  const size_t first = field.find_first_not_of(' ');
+  if (field.size() != 12 || first == std::string_view::npos) return false;
+  const char* end = field.data() + field.size();
+  const auto [at, error] = std::from_chars(field.data() + first, end, value);
+  return error == std::errc() && at == end;
 }
 
 }  // namespace
@@ -79,6 +96,24 @@ bool replay_line(std::string& line) {
 
 bool replay_integers(int n, int* out) {
   return replay_values(n, out, list_read_ints);
+}
+
+bool replay_mode_record(int* out) {
+  std::string line;
+  while (next_record(line)) {
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    const std::string_view v(line);
+    int mode = 0, sections = 0;
+    if (v.size() == 24 && recorded_integer(v.substr(0, 12), mode) &&
+        recorded_integer(v.substr(12), sections) && mode >= 0 && mode <= 4) {
+      out[0] = mode, out[1] = sections;
+      return true;
+    }
+    answers.held = line;
+    answers.holding = true;
+    return false;
+  }
+  return false;
 }
 
 bool replay_reals(int n, float* out) {
@@ -131,6 +166,7 @@ void answers_finish() {
   gen.record_answers = 0;
   if (answers.replay != nullptr && answers.replay != stdin) std::fclose(answers.replay);
   answers.replay = nullptr;
+  answers.holding = false;
   gen.defaults_unit = 0;
   gen.new_display = 0;
 }

@@ -17,6 +17,11 @@ bool replay_line(std::string& line);
 // Reads the next record as n integers or reals (free format). False when the record
 // is missing or cannot be read as such values.
 bool replay_integers(int n, int* out);
+// Under "-s": when the next record is the mode-and-sections record of an answer file
+// recorded with "-f" (two integers, each right-aligned in 12 columns, the first a map
+// mode 0 to 4), reads it into out[0..1] and returns true; any other record is left for
+// the next question.
+bool replay_mode_record(int* out);
 bool replay_reals(int n, float* out);
 struct Answer;
 // In a replay, reads the next record as a typed answer and returns true; false when

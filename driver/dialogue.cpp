@@ -91,6 +91,7 @@ void read_mark(std::string_view text, int32_t& x, int32_t& y) {
 
 void ask(int nlines, Answer& reply) {
   const int32_t n = line_count(nlines);
+  reply.asked_lines = n;
   tolpixioboxdisplay(&gen.message_text[0][0], kLineLength, reply.text, kLineLength, n);
 }
 
@@ -116,10 +117,14 @@ namespace {
 template <class T, class Parse>
 void extract_values(int n, Answer& answer, std::array<T, 6>& out, const char* kind, Parse parse) {
   n = std::clamp(n, 1, 6);
+  // The question stays on show above the re-typing line.
+  const int below =
+      std::clamp(std::max(gen.message_lines, answer.asked_lines), 0, kMessageLines - 1);
   while (true) {
     if (parse(n, answer.view(), out.data())) return;
     answer.clear();
-    ask_below({"Typing error, re-type " + fmt_i(n, 1) + kind}, answer);
+    set_message_line(below + 1, "Typing error, re-type " + fmt_i(n, 1) + kind);
+    ask(below + 1, answer);
     if (answer.is_default()) {
       out.fill(T{});
       return;

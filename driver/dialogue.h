@@ -20,6 +20,7 @@ using Reals6 = std::array<float, 6>;
 // A typed answer: 80 characters, blank-padded.
 struct Answer {
   char text[kLineLength];
+  int asked_lines = 0;  // message lines of the question it answers (0: not asked here)
   Answer() { clear(); }
   void clear();
   void set(std::string_view value);
@@ -84,9 +85,10 @@ float slider_percent();
 
 // ---- Answer parsing with the re-typing dialogue ----
 
-// Reads n (1..6) values out of the answer. While it cannot be read, line
-// message_lines + 1 asks "Typing error, re-type n integers..." with an empty answer;
-// an empty or "/" re-typed answer sets all six outputs to 0.
+// Reads n (1..6) values out of the answer. While it cannot be read, the line below the
+// question it answered (or below the lines in use) asks "Typing error, re-type n
+// integers..." with an empty answer, the question still above it; an empty or "/"
+// re-typed answer sets all six outputs to 0.
 void extract_integers(int n, Answer& answer, Ints6& out);
 void extract_reals(int n, Answer& answer, Reals6& out);
 

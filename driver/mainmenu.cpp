@@ -9,6 +9,7 @@
 #include "driver/startup.h"
 #include "driver/transform.h"
 #include "mapfile/mapfile.h"
+#include "textio/strings.h"
 #include "tools/area/colour_table.h"
 
 TrackingOrigin tracking_origin;
@@ -17,6 +18,7 @@ int current_cursor = 0;
 namespace {
 
 bool tracking = false;
+TrackingOrigin tracked;  // the origin the display's read-out was given
 // Set when the label says "Option not available": it stays on show with the menu
 // until the next command.
 bool keep_label = false;
@@ -69,10 +71,13 @@ void show_main_menu() {
              "Return"});
 }
 
+// The line takes the title's place while it shows: the label keeps its height, so the
+// menu under it stays where the user aims.
 void option_not_available() {
-  tolpixmenuhide();
-  tolpixlabelhide();
-  show_label_below({"Option not available"});
+  const std::string title(field_text(gen.message_text[0]));
+  set_message_line(1, "Option not available");
+  show_label(1);
+  set_message_line(1, title);
   keep_label = true;
 }
 
@@ -85,12 +90,26 @@ bool map_ready() {
   return false;
 }
 
+// The map drawn again (after a colour table re-scale) as a new display: it may be
+// placed elsewhere, so the old copy goes and the read-out follows the new place.
 void redraw_map() {
   if (!map_ready()) return;
+  gen.new_display = 1;
+  tolpixclearimage();
   if (gen.is_image == 1)
     imread();
   else
     fftread();
+  gen.new_display = 0;
+  set_tracking_origin();
+  int32_t cursor = current_cursor;
+  tolpixchangecursor(cursor);
+}
+
+void follow_tracking_origin() {
+  if (!tracking || (tracked.x == tracking_origin.x && tracked.y == tracking_origin.y)) return;
+  tracked = tracking_origin;
+  tolpixpointertrackon(tracked.x, tracked.y);
 }
 
 void change_cursor() {
@@ -161,8 +180,19 @@ void run_tool(void (*tool)()) {
 
 }  // namespace
 
+void set_tracking_origin() {
+  if (gen.is_image == 1) {
+    tracking_origin.x = gen.first_x - gen.area_x1;
+    tracking_origin.y = gen.first_y - gen.area_y1;
+  } else {
+    tracking_origin.x = -gen.centre_x;
+    tracking_origin.y = -gen.centre_y;
+  }
+}
+
 void main_menu_reset() {
   tracking = false;
+  tracked = TrackingOrigin{};
   keep_label = false;
   tracking_origin = TrackingOrigin{};
   current_cursor = 0;
@@ -172,6 +202,7 @@ void main_menu() {
   bool show = true;
   bool reset_lines = true;
   while (true) {
+    follow_tracking_origin();
     if (show) {
       if (reset_lines && !keep_label) {
         reset_message_lines();
@@ -234,7 +265,8 @@ void main_menu() {
           tolpixpointertrackoff();
           tracking = false;
         } else {
-          tolpixpointertrackon(tracking_origin.x, tracking_origin.y);
+          tracked = tracking_origin;
+          tolpixpointertrackon(tracked.x, tracked.y);
           tracking = true;
         }
         break;

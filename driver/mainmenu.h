@@ -11,6 +11,8 @@ struct TrackingOrigin {
   int x = 0, y = 0;
 };
 extern TrackingOrigin tracking_origin;
+// Sets tracking_origin from where the map on display now lies (after every display).
+void set_tracking_origin();
 extern int current_cursor;  // cursor last chosen in the main menu (0 = default)
 
 // The later tools the main menu dispatches to: a null entry shows "Option not available".

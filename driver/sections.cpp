@@ -80,18 +80,22 @@ void fit_auto_layout(Presentation& p) {
 }
 
 // Asks for a new first and last section in the entry box below `lines`, until they
-// name sections of the map in order and the last one is at least `lowest_last`.
+// name sections of the map in order (saying so when they do not) and the last one is at
+// least `lowest_last`.
 void ask_section_range(std::initializer_list<std::string_view> lines, int lowest_last) {
+  const int base = gen.message_lines;
   for (;;) {
     Answer reply;
     ask_below(lines, reply);
     Ints6 v{gen.first_z, gen.last_z, 0, 0, 0, 0};
     extract_integers(2, reply, v);
+    reset_message_lines(base);
     if (v[1] < lowest_last) continue;
     const int top = gen.nz > 0 ? gen.nz - 1 : v[1];
-    v[0] = std::max(v[0], 0);
-    v[1] = std::min(v[1], top);
-    if (v[0] > v[1]) continue;
+    if (v[0] < 0 || v[1] > top || v[0] > v[1]) {
+      push_message_line("Sections run from 0 to " + std::to_string(top) + ", please re-enter:");
+      continue;
+    }
     gen.first_z = v[0];
     gen.last_z = v[1];
     gen.section_count = gen.last_z - gen.first_z + 1;
@@ -386,31 +390,41 @@ int32_t delay_for(float percent) {
 }
 
 // The movie runs the stored images forwards and backwards (0, 1, .., N-1, N-2, .., 0,
-// 1, ..) with the delay set on the slider, until a menu choice ends or changes it.
+// 1, ..), one step at every tick of the display's timer, which runs at the delay set on
+// the slider, until a menu choice ends or changes it. Everything else waits with the
+// timer stopped, so that no tick reaches another dialogue.
 void play_movie() {
   const int count = -gen.display_count;
   const int base = gen.message_lines;
   float value = 50.0f;
-  int32_t delay = delay_for(value);
+  int direction = 1;
+  auto run_timer = [&] {
+    const int32_t delay = delay_for(value);
+    tolpixtimer(delay);
+  };
+  auto stop_timer = [] {
+    const int32_t off = -1;
+    tolpixtimer(off);
+  };
+  auto from_start = [&] {
+    gen.image_number = 0;
+    direction = 1;
+    run_timer();
+  };
   bool show_controls = true;
   for (;;) {
     if (show_controls) {
       reset_message_lines(base);
       show_label_below({"Use slider bar to set delay : range 0 - 1 seconds"});
       tolpixsliderinit(1, value / 100.0f, 0.0f);
+      tolpixmenuevent();
+      show_menu(
+          {"Change colour table", "Hide menu/labels/slider", "Read another map", "Quit Tolsvik"});
       show_controls = false;
+      from_start();
     }
-    gen.image_number = 0;
-    int direction = 1;
-    tolpixmenuevent();
-    show_menu(
-        {"Change colour table", "Hide menu/labels/slider", "Read another map", "Quit Tolsvik"});
-    bool restart = false;
-    while (!restart) {
-      int32_t job = kJobNone;
-      tolpixwait(job);
-      if (job <= 0) {
-        tolpixdelay(delay);
+    switch (wait_job(0)) {
+      case kJobTimer:
         tolpixdrawimages(gen.image_number);
         gen.image_number += direction;
         if (gen.image_number >= count - 1) {
@@ -421,35 +435,38 @@ void play_movie() {
           gen.image_number = 0;
           direction = 1;
         }
-        continue;
-      }
-      switch (job) {
-        case 1:
-          tolpixlabelhide();
-          tolpixsliderhide();
-          tolpixmenuhide();
-          colour_table();
-          show_controls = true;
-          restart = true;
-          break;
-        case 2:
-          hide_widgets();
-          break;
-        case 3:
-          tolpixmenuhide();
-          tolpixlabelhide();
-          tolpixsliderhide();
-          return;
-        case 4:
-          quit_program();
-        case kJobSlider1:
-          tolpixsliderread(value);
-          delay = delay_for(value);
-          restart = true;
-          break;
-        default:
-          return;
-      }
+        break;
+      case kJobPointer:
+        break;
+      case 1:
+        stop_timer();
+        tolpixlabelhide();
+        tolpixsliderhide();
+        tolpixmenuhide();
+        colour_table();
+        show_controls = true;
+        break;
+      case 2:
+        stop_timer();
+        hide_widgets();
+        run_timer();
+        break;
+      case 3:
+        stop_timer();
+        tolpixmenuhide();
+        tolpixlabelhide();
+        tolpixsliderhide();
+        return;
+      case 4:
+        stop_timer();
+        quit_program();
+      case kJobSlider1:
+        tolpixsliderread(value);
+        from_start();
+        break;
+      default:
+        stop_timer();
+        return;
     }
   }
 }

@@ -110,10 +110,14 @@ void read_header() {
   gen.amin = dmin, gen.amax = dmax, gen.dmean = dmean;
   gen.is_image = is_image_mode(mode) ? 1 : 0;
 
-  if (gen.defaults_unit == 11) {
+  // An answer file holds the mode and sections of the map it was recorded for; so does
+  // one recorded with "-f" and given on standard input, which its record's layout tells.
+  if (gen.defaults_unit == 11 || gen.defaults_unit == 5) {
     int recorded[2] = {0, 0};
-    if (!replay_integers(2, recorded)) {
-      replay_failed();
+    const bool read =
+        gen.defaults_unit == 11 ? replay_integers(2, recorded) : replay_mode_record(recorded);
+    if (!read) {
+      if (gen.defaults_unit == 11) replay_failed();
     } else {
       const bool mode_differs = is_image_mode(recorded[0]) != is_image_mode(mode);
       const bool sections_differ =
@@ -154,7 +158,7 @@ void ask_image_limits(Limits& L, bool first_pass) {
     L.lo[0] = values[0], L.hi[0] = values[1], L.lo[1] = values[2], L.hi[1] = values[3];
     if (stack) L.lo[2] = values[4], L.hi[2] = values[5];
   };
-  if (gen.defaults_unit != 0) {
+  if (gen.defaults_unit != 0 && first_pass) {
     int32_t recorded[6] = {};
     if (replay_integers(count, recorded)) {
       std::copy(recorded, recorded + count, v.begin());
@@ -191,20 +195,39 @@ void ask_image_limits(Limits& L, bool first_pass) {
   take(v);
 }
 
-void clamp_limits(Limits& L) {
+// Clamps the limits to the map; zero limits of x or y take the whole axis. Returns what
+// was wrong with them (empty when nothing), with `taken` the range kept of that axis: a
+// minimum above the maximum, limits that miss the map, or sections beyond the stack, which
+// would otherwise be cut short unseen. At least one line or section always remains.
+std::string clamp_limits(Limits& L, std::string& taken) {
+  static constexpr const char* kAxis[3] = {"x", "y", "z"};
   const int32_t size[3] = {gen.nx, gen.ny, gen.nz};
+  std::string fault;
   for (int axis = 0; axis < 3; ++axis) {
     const int32_t last = size[axis] - 1;
     if (axis < 2 && L.lo[axis] == 0 && L.hi[axis] == 0) {
       L.hi[axis] = last;
-    } else {
-      L.lo[axis] = std::max(L.lo[axis], 0);
-      L.hi[axis] = std::min(L.hi[axis], last);
+      continue;
     }
-    // An empty range (low beyond high) keeps one line rather than none.
+    const std::string name = std::string("Limits in ") + kAxis[axis] + ": ";
+    std::string wrong;
+    if (L.lo[axis] > L.hi[axis]) {
+      wrong = name + "minimum above maximum";
+    } else if (axis == 2 && (L.lo[2] < 0 || L.hi[2] > last)) {
+      wrong = name + "sections run from 0 to " + std::to_string(last);
+    } else if (L.hi[axis] < 0 || L.lo[axis] > last) {
+      wrong = name + "outside the map";
+    }
+    L.lo[axis] = std::max(L.lo[axis], 0);
+    L.hi[axis] = std::min(L.hi[axis], last);
     if (L.lo[axis] > L.hi[axis]) L.lo[axis] = std::min(L.hi[axis], last);
     if (L.lo[axis] > L.hi[axis]) L.hi[axis] = L.lo[axis];
+    if (fault.empty() && !wrong.empty()) {
+      fault = wrong;
+      taken = std::to_string(L.lo[axis]) + "," + std::to_string(L.hi[axis]);
+    }
   }
+  return fault;
 }
 
 // Asks the half numbers of a transform into shown_width, shown_height.
@@ -259,29 +282,45 @@ void transform_limits(Limits& L) {
   L.lo[2] = L.hi[2] = 0;
 }
 
-void ask_limits(Limits& L, bool first_pass) {
-  L = Limits{};
-  gen.shown_width = gen.shown_height = gen.section_count = 0;
-  L.hi[2] = gen.nz - 1;
-  if (gen.is_image == 1) {
+// Asks the limits until they hold part of the map; a replay from standard input, which
+// nobody can answer, says what was taken instead. Returns their answer record.
+std::string ask_limits(Limits& L, bool first_pass) {
+  const int base = gen.message_lines;
+  for (;;) {
+    L = Limits{};
+    gen.shown_width = gen.shown_height = gen.section_count = 0;
+    L.hi[2] = gen.nz - 1;
+    if (gen.is_image != 1) {
+      ask_half_numbers(first_pass);
+      const int32_t stored[2] = {gen.shown_width, gen.shown_height};
+      transform_limits(L);
+      return numbers_line(stored, 2);
+    }
     ask_image_limits(L, first_pass);
-    clamp_limits(L);
-    int32_t rec[6] = {L.lo[0], L.hi[0], L.lo[1], L.hi[1], L.lo[2], L.hi[2]};
-    record_line(numbers_line(rec, gen.nz > 1 ? 6 : 4));
-  } else {
-    ask_half_numbers(first_pass);
-    int32_t stored[2] = {gen.shown_width, gen.shown_height};
-    record_line(numbers_line(stored, 2));
-    transform_limits(L);
+    std::string taken;
+    const std::string fault = clamp_limits(L, taken);
+    if (!fault.empty() && gen.defaults_unit == 5) {
+      print_line(fault + ", taken as " + taken);
+    } else if (!fault.empty()) {
+      reset_message_lines(base);
+      push_message_line(fault + ", please re-enter:");
+      first_pass = false;
+      continue;
+    }
+    const int32_t rec[6] = {L.lo[0], L.hi[0], L.lo[1], L.hi[1], L.lo[2], L.hi[2]};
+    return numbers_line(rec, gen.nz > 1 ? 6 : 4);
   }
 }
 
 // ---- Step 7: compression ----
 
-void ask_compression() {
+// The factor must leave at least one pixel of the chosen area; until it does it is asked
+// again, or in a replay from standard input the nearest sound factor is taken and said.
+void ask_compression(const Limits& L) {
   reset_message_lines();
   gen.compression = 1;
   if (gen.is_image != 1) return;
+  const int widest = std::max(std::min(L.hi[0] - L.lo[0] + 1, L.hi[1] - L.lo[1] + 1), 1);
   Ints6 v{1};
   if (gen.defaults_unit != 0) {
     int32_t recorded[1] = {1};
@@ -293,20 +332,36 @@ void ask_compression() {
         Answer reply;
         ask(2, reply);
         if (!reply.view().empty()) extract_integers(1, reply, v);
+        if (reply.is_default()) v[0] = recorded[0];
       }
     } else {
       replay_failed();
       reset_message_lines();
     }
   }
-  if (gen.defaults_unit == 0 && datafile.click_mode == 0) {
-    set_message_line(2, "Enter pixel compression factor <cr> for default (none)");
-    Answer reply;
-    ask(2, reply);
-    if (!reply.view().empty()) extract_integers(1, reply, v);
+  bool ask_it = gen.defaults_unit == 0 && datafile.click_mode == 0;
+  for (;;) {
+    if (ask_it) {
+      set_message_line(gen.message_lines + 1,
+                       "Enter pixel compression factor <cr> for default (none)");
+      Answer reply;
+      ask(gen.message_lines + 1, reply);
+      v[0] = 1;
+      if (!reply.view().empty()) extract_integers(1, reply, v);
+      if (reply.is_default()) v[0] = 1;  // also an empty answer after a typing error
+    }
+    if (v[0] >= 1 && v[0] <= widest) break;
+    const std::string fault = "Pixel compression factor must be 1 to " + std::to_string(widest);
+    if (gen.defaults_unit == 5) {
+      v[0] = std::clamp(v[0], 1, widest);
+      print_line(fault + ", taken as " + std::to_string(v[0]));
+      break;
+    }
+    reset_message_lines();
+    push_message_line(fault + ", please re-enter:");
+    ask_it = true;
   }
   gen.compression = v[0];
-  record_line(fmt_i(gen.compression, 12));
 }
 
 // ---- Steps 8 and 9: shown size and raster ----
@@ -314,7 +369,8 @@ void ask_compression() {
 // Returns false when the limits must be asked again.
 bool size_raster(const Limits& L) {
   if (gen.is_image == 1) {
-    // A factor below 1 or beyond the chosen area would leave nothing to show.
+    // A factor below 1 or beyond the chosen area would leave nothing to show (the
+    // compression question refuses them).
     const int widest = std::min(L.hi[0] - L.lo[0] + 1, L.hi[1] - L.lo[1] + 1);
     gen.compression = std::clamp(gen.compression, 1, std::max(widest, 1));
   }
@@ -416,14 +472,14 @@ void ask_density() {
     } else if (gen.defaults_unit == 0) {
       low = gen.amin, high = gen.amax;
     }
-    float pair[2] = {low, high};
-    record_line(fmt_g(pair[0], 12, 4) + fmt_g(pair[1], 12, 4));
     if (low != 0 || high != 0) gen.amin = low, gen.amax = high;
     if (gen.is_image == 0 && gen.amax * gen.amax - gen.amin * gen.amin == 0) {
       push_message_line("Increase amax or decrease amin");
       gen.defaults_unit = 0;
       continue;
     }
+    // Only the pair taken is recorded, so that a replay meets one record per question.
+    record_line(fmt_g(low, 12, 4) + fmt_g(high, 12, 4));
     return;
   }
 }
@@ -442,16 +498,13 @@ bool display_map() {
       gen.new_display = 1;
       return false;
     }
-    tracking_origin.x = gen.first_x - gen.area_x1;
-    tracking_origin.y = gen.first_y - gen.area_y1;
   } else {
     fftread();
     // A transform is shown in the default grey levels.
     lktble.default_request = 1;
     colour_table();
-    tracking_origin.x = -gen.centre_x;
-    tracking_origin.y = -gen.centre_y;
   }
+  set_tracking_origin();
   int32_t cursor = current_cursor;
   tolpixchangecursor(cursor);
   return true;
@@ -514,13 +567,17 @@ void startup(StartStep from) {
         read_header();
         step = StartStep::Limits;
         continue;
-      case StartStep::Limits:
-        ask_limits(L, first_pass);
+      case StartStep::Limits: {
+        const std::string limits_record = ask_limits(L, first_pass);
         first_pass = false;
-        ask_compression();
+        ask_compression(L);
         if (!size_raster(L)) continue;
+        // Recorded once taken, so that limits asked again leave one record.
+        record_line(limits_record);
+        if (gen.is_image == 1) record_line(fmt_i(gen.compression, 12));
         step = StartStep::Density;
         continue;
+      }
       case StartStep::Density:
         ask_density();
         if (!display_map()) {

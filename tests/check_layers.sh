@@ -15,6 +15,7 @@
 #   FFTW        only tools/transform/, samples/ and bench/ include fftw3.h
 #   X11         only display/, the test harness (tests/), the screenshot tool and demo
 #               generator (samples/) and bench/ include X11 headers
+#   timer       only the movie (driver/sections.cpp) runs the display's timer
 set -u
 cd "${1:-$(dirname "$0")/..}" || exit 2
 status=0
@@ -52,6 +53,7 @@ mapfile -t tools_no_fftw < <(sources tools | grep -v '^tools/transform/')
 mapfile -t not_mapfile < <(sources textio display driver tools kelvane samples bench tests)
 mapfile -t no_fftw < <(sources textio mapfile display driver kelvane tests)
 mapfile -t no_x11 < <(sources textio mapfile driver tools kelvane)
+mapfile -t not_movie < <(sources driver tools | grep -v '^driver/sections\.cpp$')
 
 # The driver's shared part: the sources of the drivercore library.
 shared=$(sed -n '/add_library(drivercore/,/)/p' driver/CMakeLists.txt |
@@ -69,6 +71,7 @@ forbid "tools call the dialogue helpers, not the wait, menu or entry-box operati
 forbid "only mapfile/ uses the CCP4 library" '#[[:space:]]*include[[:space:]]*<ccp4/|\bccp4_file_' "$none" "${not_mapfile[@]}"
 forbid "only tools/transform/, samples/ and bench/ include fftw3.h" '#[[:space:]]*include[[:space:]]*<fftw3' "$none" "${no_fftw[@]}" "${tools_no_fftw[@]}"
 forbid "only display/ and the test and screenshot tools include X11 headers" '#[[:space:]]*include[[:space:]]*<X11/' "$none" "${no_x11[@]}"
+forbid "only the movie (driver/sections.cpp) runs the display's timer" '\btolpixtimer\b' "$none" "${not_movie[@]}"
 
 [ $status -eq 0 ] && echo "include directions respected"
 exit $status

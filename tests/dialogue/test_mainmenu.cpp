@@ -109,8 +109,8 @@ TEST_F(ProgramTest, ToolsNotBuiltOrNotForThisDisplaySayOptionNotAvailable) {
     c.start();
     for (int item : c.items) script::menu(item);
     run({});
-    EXPECT_EQ(std::count_if(script::log().begin(), script::log().end(),
-                            [](auto& e) { return e.find("|Option not available") != e.npos; }),
+    // The line shows in place of the title: the label keeps its height, the menu its place.
+    EXPECT_EQ(std::count(script::log().begin(), script::log().end(), "label|Option not available"),
               c.refused);
     EXPECT_EQ(script::log_with("menu|Re-scale image").size(), c.items.size() + 1);
     EXPECT_FALSE(script::state().tracking);
@@ -130,6 +130,22 @@ TEST_F(ProgramTest, RescaleAsksTheDensitiesAndDrawsAgain) {
   // Density 150 (x = 0, y = 15) is half way: index 63 (62.5 rounded away from zero).
   const auto& p = script::pictures().at(0);
   EXPECT_EQ(p.at(gen.area_x1, gen.raster_height - (gen.area_y1 + 15)), 63);
+}
+
+// Black/White's re-scale draws the map again as a new display: placed at a new centre, the old
+// copy is gone and the read-out counts from the new place.
+TEST_F(ProgramTest, ColourTableRescaleAtANewCentreReplacesTheOldCopy) {
+  open_ramp();
+  script::menu(9);  // tracking on
+  script::menu(7);
+  script::menu(1);  // Black/White
+  script::mark(5, 5);
+  script::menu(1);  // Re-scale to these thresholds
+  script::answer("100,100");
+  run({});
+  EXPECT_EQ(script::pictures().at(0).at(595 + 39, 974 - (472 + 29)), 0);  // the old top right
+  EXPECT_EQ(script::pictures().at(0).at(80 + 39, 974 - (85 + 29)), 125);  // the new one
+  EXPECT_EQ(script::log_with("trackon").back(), "trackon -80 -85");
 }
 
 TEST_F(ProgramTest, DrawAnotherMapClearsAddsOrReturns) {

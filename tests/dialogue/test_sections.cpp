@@ -156,8 +156,11 @@ TEST_F(Sections, RowLayoutsFillLinesFromTheTopLeft) {
       {95, 20, 12, 1000, 300, [] { script::menu(1); }, {12, 11, 1, 0},
        {{52, 15, 1}, {152, 15, 11}, {952, 15, 91}, {52, 40, 101}, {152, 40, 111}, {102, 15, 0}},
        {}},
-      {95, 20, 6, 200, 50, [] { script::menu(1), script::answer("0,3"), script::menu(1); },
-       {4, 3, 2, 1}, {{152, 40, 31}}, {"Too many sections, re-specify start and end sections"}},
+      {95, 20, 6, 200, 50,
+       [] { script::menu(1), script::answer("0,9"), script::answer("0,3"), script::menu(1); },
+       {4, 3, 2, 2}, {{152, 40, 31}},
+       {"Too many sections, re-specify start and end sections",
+        "Sections run from 0 to 5, please re-enter:"}},
       {95, 20, 8, 200, 50, [] { gen.defaults_unit = 11; }, {4, 3, 0, 0}, {{152, 40, 31}}, {}},
       {50, 40, 4, 300, 200, [] {
          script::menu(2);
@@ -211,15 +214,27 @@ TEST_F(Sections, ScrollingStoresImagesAndFollowsTheSlider) {
   }
 }
 
-// The movie runs forwards and backwards and waits the slider's delay.
-TEST_F(Sections, MovieReturnAndQuit) {
+// The movie steps forwards and backwards at each tick of the timer, which runs at the slider's
+// delay (0 to 1 s) and is stopped around every other dialogue; other jobs draw nothing.
+TEST_F(Sections, MovieStepsAtTheTimerReturnAndQuit) {
   start(4, 3, 3, by_section_and_row, {0, 3, 0, 2, 0, 2, 1, 50, 50, 0, 125});
   script::menu(5);
-  script::idle(7);
-  EXPECT_FALSE(run());
+  script::tick(4);
+  script::idle(2);
+  script::mark(1, 1);
+  script::tick(3);
+  script::slider(1, 20);  // 0.2 s, from image 0 again
+  script::tick(2);
+  script::menu(2);  // hide the boxes: the entry box waits, then the movie goes on
+  script::answer("");
+  script::tick();
+  script::menu(3);
+  ASSERT_TRUE(run());
   EXPECT_EQ(gen.display_count, -3);
-  EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 1, 0, 1, 2}));
-  EXPECT_EQ(script::log_with("delay 500000").size(), 7u);
+  EXPECT_EQ(script::shown_images(), (std::vector<int>{0, 1, 2, 1, 0, 1, 2, 0, 1, 2}));
+  EXPECT_EQ(script::log_with("timer"),
+            (std::vector<std::string>{"timer 500000", "timer 200000", "timer -1", "timer 200000",
+                                      "timer -1"}));
   EXPECT_TRUE(script::shown("Use slider bar to set delay : range 0 - 1 seconds"));
   // "Return main menu" draws nothing; "Quit Tolsvik" ends the program.
   fresh();

@@ -182,6 +182,10 @@ void idle(int count) {
   for (int i = 0; i < count; ++i) job(kJobNone);
 }
 
+void tick(int count) {
+  for (int i = 0; i < count; ++i) job(kJobTimer);
+}
+
 int pending() {
   return static_cast<int>(world().queue.size());
 }
@@ -431,6 +435,7 @@ void tolpixioboxdisplay(const char* prompt, int32_t prompt_length, char* reply,
   }
   entry += "|>" + script::trimmed(reply, reply_length);
   note(entry);
+  if (w.state.timer >= 0) script::end("an answer, with the timer running");
   script::Action a = script::take(script::Kind::Answer, "an answer in the entry box");
   if (a.keep) return;
   std::memset(reply, ' ', reply_length);
@@ -681,9 +686,16 @@ void tolpixoverlayposition(const int32_t& ix, const int32_t& iy, int32_t& jx, in
   note("overlayposition " + std::to_string(ix) + " " + std::to_string(iy));
 }
 
+void tolpixtimer(const int32_t& microseconds) {
+  world().state.timer = microseconds < 0 ? -1 : microseconds;
+  note("timer " + std::to_string(microseconds));
+}
+
 void tolpixwait(int32_t& job) {
   auto& w = world();
   if (w.queue.empty() || w.queue.front().kind == script::Kind::Answer) script::end("a job code");
+  if (w.queue.front().job == kJobTimer && w.state.timer < 0)
+    script::end("a job code, with the timer stopped");
   script::Action a = w.queue.front();
   w.queue.pop_front();
   if (a.kind == script::Kind::Mark) w.mark_x = a.x, w.mark_y = a.y;

@@ -42,6 +42,7 @@ void slider(int which, float percent);  // slider 1 or 2 moved to percent (job 1
 void rubber(int x1, int y1, int x2, int y2, int job = 105);  // rubber-band shape finished
 void job(int code);                                          // any job code, e.g. 100 or 999
 void idle(int count = 1);  // `count` calls of tolpixwait that report -1
+void tick(int count = 1);  // `count` ticks of the timer (which must be running)
 int pending();             // actions not yet consumed
 
 // ---- Configuration (set after reset(), before running the program) ----
@@ -69,7 +70,7 @@ Config& config();
 //   "sliderinit 2 0 0.95", "colourtable 0 127", "checkimage 600 400 1 ierr=0"
 //   "lines n: x1 y1 x2 y2; ...", "rmlines n: ...", "box x1 y1 x2 y2", "rmbox ...",
 //   "circle x y r", "point x y", "text x y|string", "rmvectors", "trackon x y", "trackoff",
-//   "delay us", "clear", "quit", "ps icolour x1 x2 y1 y2 iarea"
+//   "delay us", "timer us", "clear", "quit", "ps icolour x1 x2 y1 y2 iarea"
 //   "points n: x y; ...", "circles n: x y r; ...", "boxes n: x1 y1 x2 y2; ..." and
 //   "rmpoints ...", "rmcircles ...", "rmboxes ..." (the calls for many items at once),
 //   "overlayposition x y"
@@ -141,6 +142,7 @@ struct State {
   int cursor = 0, font = 1, rubber_type = 0;
   int track_x = 0, track_y = 0;
   bool dashed = false;
+  int timer = -1;  // interval of the running timer in microseconds; -1 when stopped
 };
 const State& state();
 
