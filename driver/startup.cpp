@@ -362,14 +362,20 @@ bool size_raster(const Limits& L) {
 void usable_density_limits(bool typed) {
   const bool finite = std::isfinite(gen.amin) && std::isfinite(gen.amax);
   if (finite && (typed || gen.amin < gen.amax)) return;
-  const std::string was = fmt_g(gen.amin, 12, 4) + fmt_g(gen.amax, 12, 4);
+  auto pair = [](float a, float b) {
+    std::string text;
+    for (char c : fmt_g(a, 12, 4) + "," + fmt_g(b, 12, 4))
+      if (c != ' ') text.push_back(c);
+    return text;
+  };
+  const std::string was = pair(gen.amin, gen.amax);
   float low = 0, high = 0;
   if (!data_limits(low, high)) low = high = 0;
   // A constant picture still needs a range to scale by.
   if (!(low < high)) high = low + 1;
   gen.amin = low, gen.amax = high;
-  add_display_note("Density limits" + was + " are not finite and increasing:");
-  add_display_note("limits of the displayed data used" + fmt_g(low, 12, 4) + fmt_g(high, 12, 4));
+  add_display_note("Density limits " + was + " are not finite and increasing:");
+  add_display_note("limits of the displayed data used, " + pair(low, high));
 }
 
 void ask_density() {
