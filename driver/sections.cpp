@@ -503,12 +503,11 @@ std::array<std::string, 4> display_notes;
 bool warnings_on_show = false;
 }  // namespace
 
-void add_display_note(std::string_view text) {
-  for (std::string& note : display_notes)
-    if (note.empty()) {
-      note = text;
-      return;
-    }
+void set_display_notes(std::initializer_list<std::string_view> notes) {
+  display_notes = {};
+  size_t n = 0;
+  for (std::string_view note : notes)
+    if (n < display_notes.size()) display_notes[n++] = note;
 }
 
 void show_warnings(std::span<const std::string_view> warnings) {

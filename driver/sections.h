@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string_view>
 
@@ -35,8 +36,9 @@ std::string_view draw_warning(int32_t status);
 // shows them in the label. The display ends with them so that they can be read after the
 // wait instructions are gone.
 void show_warnings(std::span<const std::string_view> warnings);
-// A line for the end of the next display, shown and written with its warnings.
-void add_display_note(std::string_view text);
+// Lines for the end of the next display, shown and written with its warnings (replacing
+// any not shown yet; at most four).
+void set_display_notes(std::initializer_list<std::string_view> notes);
 // True (once) when the last display ended with warnings in the label: the main menu then
 // leaves the label on show until the user acts.
 bool take_display_warnings();

@@ -360,6 +360,7 @@ bool size_raster(const Limits& L) {
 // header's are such (kept, or the defaults made from them), or any is not finite, the
 // limits of the displayed data are used instead, and the display says so.
 void usable_density_limits(bool typed) {
+  set_display_notes({});
   const bool finite = std::isfinite(gen.amin) && std::isfinite(gen.amax);
   if (finite && (typed || gen.amin < gen.amax)) return;
   auto pair = [](float a, float b) {
@@ -374,8 +375,8 @@ void usable_density_limits(bool typed) {
   // A constant picture still needs a range to scale by.
   if (!(low < high)) high = low + 1;
   gen.amin = low, gen.amax = high;
-  add_display_note("Density limits " + was + " are not finite and increasing:");
-  add_display_note("limits of the displayed data used, " + pair(low, high));
+  set_display_notes({"Density limits " + was + " are not finite and increasing:",
+                     "limits of the displayed data used, " + pair(low, high)});
 }
 
 void ask_density() {
