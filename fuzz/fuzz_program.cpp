@@ -51,7 +51,12 @@ void run_dialogue(const std::function<void()>& dialogue) {
   } catch (const script::End&) {
   } catch (const fuzz::Stopped&) {
   }
-  reset_program();
+  try {
+    reset_program();
+    // A stop inside imopen leaves its file open for no one to close.
+    for (int stream = 1; stream <= kMaxStreams; ++stream) imclose(stream);
+  } catch (const fuzz::Stopped&) {
+  }
   imcom.numopen = 0;
   fuzz::remove_files("Tolsvik.tmp");
 }
