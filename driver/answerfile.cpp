@@ -1,16 +1,21 @@
 #include "driver/answerfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <string>
-#include <system_error>
 
 #include "driver/dialogue.h"
 #include "driver/records.h"
 #include "textio/listread.h"
 #include "textio/stop.h"
 #include "textio/strings.h"
+#include "textio/textfile.h"
 
 namespace {
 
@@ -18,15 +23,71 @@ constexpr const char* kRecordingFile = "Tolsvik.tmp";
 
 struct Answers {
   std::FILE* replay = nullptr;     // the answer file, or standard input
-  std::FILE* recording = nullptr;  // "Tolsvik.tmp"
+  std::FILE* recording = nullptr;  // the recording, beside the answer file
   std::string answer_file;         // the name given after "-f"
+  std::string target;              // the file the answers go to: the answer file through links
+  std::string recording_name;      // "Tolsvik.tmp" (or a fresh name) beside the target
+  bool existed = false;            // the answer file existed at the start
+  std::string keep;                // why the answer file must be kept ("" when it may go)
+  bool unreadable = false;         // a record could not be read as an answer
   std::string held;                // a record read ahead and given back
   bool holding = false;
 };
 Answers answers;
 
+// The answer file is replaced only when it was read as one or did not exist: a map or a
+// text given after "-f" by mistake must survive the run.
+bool may_replace() {
+  return answers.keep.empty() && !(answers.existed && answers.unreadable);
+}
+
+// Opens a new recording file in the target's folder: "Tolsvik.tmp" when there is none, a
+// fresh name beside it when there is. An existing file or link of that name is never
+// followed or overwritten.
+std::FILE* open_recording() {
+  const size_t slash = answers.target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : answers.target.substr(0, slash + 1);
+  answers.recording_name = folder + kRecordingFile;
+  int fd = ::open(answers.recording_name.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    std::string pattern = answers.recording_name + ".XXXXXX";
+    fd = ::mkstemp(pattern.data());
+    answers.recording_name = pattern;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (fd >= 0) ::fchmod(fd, 0666 & ~mask);
+  }
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "w");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+// Replaces the answer file (through its links) with the recording, keeping its
+// permissions; says where the answers are when it must not or cannot.
+void store_recording(bool written) {
+  const std::string where = ", the answers are saved in " + answers.recording_name;
+  if (!written) {
+    print_line(" Could not write the answers to " + answers.recording_name);
+    return;
+  }
+  if (!may_replace()) {
+    const std::string why = answers.keep.empty() ? "was not read as an answer file" : answers.keep;
+    print_line(" " + answers.answer_file + " " + why + ": it is kept" + where);
+    return;
+  }
+  struct stat st;
+  if (answers.existed && ::stat(answers.target.c_str(), &st) == 0)
+    ::chmod(answers.recording_name.c_str(), st.st_mode & 07777);
+  if (std::rename(answers.recording_name.c_str(), answers.target.c_str()) != 0)
+    print_line(" Could not store the answers in " + answers.answer_file + where);
+}
+
 // One record of the replay unit, without its line end; false at the end of the unit.
 // Records longer than a file name are cut.
+// A record holding control characters (a NUL, an escape) is not an answer: the file is
+// not read as an answer file.
 bool next_record(std::string& line) {
   line.clear();
   if (answers.holding) {
@@ -36,14 +97,16 @@ bool next_record(std::string& line) {
   }
   if (answers.replay == nullptr) return false;
   int c = 0;
-  bool any = false;
+  bool any = false, binary = false;
   while ((c = std::fgetc(answers.replay)) != EOF) {
     any = true;
     if (c == '\n') break;
+    if ((c < 0x20 && c != '\t' && c != '\r') || c == 0x7f) binary = true;
     if (line.size() < static_cast<size_t>(kFileNameLength)) line.push_back(static_cast<char>(c));
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
-  return any;
+  if (binary) answers.unreadable = true;
+  return any && !binary;
 }
 
 // Numbers are read free-format, as a list that may start after blank records.
@@ -53,6 +116,7 @@ bool replay_values(int n, T* out, Read read) {
   while (next_record(line)) {
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     ListResult r = read(line, n, out);
+    if (r.error) answers.unreadable = true;
     return !r.error && r.fields > 0;
   }
   return false;
@@ -71,15 +135,28 @@ bool recorded_integer(std::string_view field, int& value) {
 
 void answers_from_file(std::string_view answer_file) {
   answers.answer_file = std::string(field_text(answer_file));
+  answers.target = resolve_links(answers.answer_file);
+  answers.existed = file_exists(answers.target);
+  answers.keep.clear();
+  answers.unreadable = false;
   gen.record_answers = 1;
   gen.defaults_unit = 0;
-  if (!answers.answer_file.empty() && file_exists(answers.answer_file)) {
-    answers.replay = std::fopen(answers.answer_file.c_str(), "r");
+  if (answers.existed) {
+    // Only a regular file is read (a named pipe would block); only a writable one replaced.
+    const std::string kind = file_kind_fault(answers.target);
+    answers.keep = kind;
+    struct stat st;
+    if (kind.empty() && ::stat(answers.target.c_str(), &st) == 0 &&
+        (::access(answers.target.c_str(), W_OK) != 0 ||
+         (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0))
+      answers.keep = "is write-protected";
+    if (kind.empty()) answers.replay = std::fopen(answers.answer_file.c_str(), "r");
     if (answers.replay != nullptr) gen.defaults_unit = 11;
   }
-  answers.recording = std::fopen(kRecordingFile, "w");
+  answers.recording = open_recording();
   if (answers.recording == nullptr) {
-    print_line(" Cannot write the answers to Tolsvik.tmp, they are not recorded.");
+    print_line(" Cannot write the answers to " + answers.recording_name +
+               ", they are not recorded.");
     gen.record_answers = 0;
   }
 }
@@ -144,22 +221,9 @@ void record_line(std::string_view text) {
 
 void answers_finish() {
   if (gen.record_answers == 1 && answers.recording != nullptr) {
-    bool written = std::fclose(answers.recording) == 0;
+    const bool written = std::fclose(answers.recording) == 0;
     answers.recording = nullptr;
-    // The recorded answers replace the answer file. This is a plain rename, so any
-    // file name works; between file systems the file is copied instead.
-    namespace fs = std::filesystem;
-    std::error_code error;
-    if (written) fs::rename(kRecordingFile, answers.answer_file, error);
-    if (written && error) {
-      error.clear();
-      fs::copy_file(kRecordingFile, answers.answer_file, fs::copy_options::overwrite_existing,
-                    error);
-      if (!error) fs::remove(kRecordingFile, error);
-    }
-    if (!written || error)
-      print_line(" Could not store the answers in " + answers.answer_file +
-                 ", they remain in Tolsvik.tmp");
+    store_recording(written);
   }
   if (answers.recording != nullptr) std::fclose(answers.recording);
   answers.recording = nullptr;

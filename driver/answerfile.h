@@ -1,5 +1,8 @@
 // The start-up answers: replayed from standard input ("-s") or an answer file ("-f"),
-// and recorded into "Tolsvik.tmp", which replaces the answer file when start-up ends.
+// and recorded into "Tolsvik.tmp" beside the answer file, which replaces the answer file
+// (through its symbolic links) when start-up ends. An answer file that was not read as
+// one (a map given by mistake), is write-protected or is no regular file is kept, and a
+// line on the terminal says where the answers were saved instead.
 #pragma once
 
 #include <string>
@@ -34,8 +37,8 @@ void replay_failed();
 // Writes one record when answers are being recorded (gen.record_answers = 1).
 void record_line(std::string_view text);
 
-// End of start-up: closes the recording and moves "Tolsvik.tmp" over the answer file,
-// closes the defaults unit and ends both mechanisms.
+// End of start-up: closes the recording and moves it over the answer file (when that may
+// be replaced), closes the defaults unit and ends both mechanisms.
 void answers_finish();
 // The same for a fresh run: whatever is open is closed.
 void answers_reset();

@@ -204,7 +204,9 @@ void main_menu() {
   while (true) {
     follow_tracking_origin();
     if (show) {
-      if (reset_lines && !keep_label) {
+      // Warnings a display ended with stay in the label until the user picks a command.
+      const bool warned = take_display_warnings();
+      if (reset_lines && !keep_label && !warned) {
         reset_message_lines();
         show_label(1);
       }

@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "display/tolpix.h"
 #include "driver/answerfile.h"
@@ -513,14 +514,62 @@ std::string_view draw_warning(int32_t status) {
   }
 }
 
+namespace {
+// Notes for the end of the next display, and whether the last display ended with warnings.
+std::array<std::string, 4> display_notes;
+bool warnings_on_show = false;
+}  // namespace
+
+void set_display_notes(std::initializer_list<std::string_view> notes) {
+  display_notes = {};
+  size_t n = 0;
+  for (std::string_view note : notes)
+    if (n < display_notes.size()) display_notes[n++] = note;
+}
+
 void show_warnings(std::span<const std::string_view> warnings) {
   bool any = false;
-  for (std::string_view w : warnings) {
-    if (w.empty()) continue;
+  auto warn = [&any](std::string_view w) {
+    if (w.empty()) return;
     push_message_line(w);
+    print_line(w);
     any = true;
-  }
+  };
+  for (std::string& note : display_notes) warn(note), note.clear();
+  for (std::string_view w : warnings) warn(w);
   if (any) show_label(gen.message_lines);
+  warnings_on_show = any;
+}
+
+bool take_display_warnings() {
+  return std::exchange(warnings_on_show, false);
+}
+
+bool data_limits(float& low, float& high) {
+  // The lines the display reads, with a buffer of its own: a transform line holds two
+  // reals per value.
+  static float line[2 * kMaxLine];
+  const bool image = gen.is_image == 1;
+  const int c = image ? compression_factor() : 1;
+  const int64_t first = image ? gen.first_x : 0;
+  const int64_t columns = int64_t{gen.shown_width} * c;
+  const int64_t rows = image ? int64_t{gen.shown_height} * c : 2 * (gen.shown_height / 2);
+  const int64_t reals = image ? first + columns : 2 * columns;
+  const int64_t length = stream1_line_length();
+  if (length > 2 * kMaxLine || first < 0 || columns < 0 || reals > length) return false;
+  bool any = false;
+  for (int s = image ? gen.first_z : 0; s <= (image ? gen.last_z : 0); ++s) {
+    imposn(1, s, gen.first_y);
+    for (int64_t j = 0; j < rows && irdlin(1, line) == 0; ++j)
+      for (int64_t i = 0; i < columns; ++i) {
+        const float v = image ? line[first + i] : std::hypot(line[2 * i], line[2 * i + 1]);
+        if (!std::isfinite(v)) continue;
+        low = any ? std::min(low, v) : v;
+        high = any ? std::max(high, v) : v;
+        any = true;
+      }
+  }
+  return any;
 }
 
 void centre_view() {

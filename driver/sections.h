@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string_view>
 
@@ -30,10 +31,21 @@ void show_wait_lines();
 // empty for any other status.
 std::string_view draw_warning(int32_t status);
 
-// Adds the non-empty warnings below the message lines in use and, when there is at
-// least one, shows them in the label. The display ends with them so that they can be
-// read after the wait instructions are gone.
+// Adds the notes given since the last display and the non-empty warnings below the
+// message lines in use, writes each on the terminal too and, when there is at least one,
+// shows them in the label. The display ends with them so that they can be read after the
+// wait instructions are gone.
 void show_warnings(std::span<const std::string_view> warnings);
+// Lines for the end of the next display, shown and written with its warnings (replacing
+// any not shown yet; at most four).
+void set_display_notes(std::initializer_list<std::string_view> notes);
+// True (once) when the last display ended with warnings in the label: the main menu then
+// leaves the label on show until the user acts.
+bool take_display_warnings();
+
+// The lowest and highest finite density (for a transform: amplitude) of what the display
+// of the map on stream 1 shows with the settings of gen; false when it holds none.
+bool data_limits(float& low, float& high);
 
 // Number of reals irdlin delivers for one line of the map on stream 1 (two per
 // complex value; 0 when the stream is not open), for checking it against a buffer.

@@ -11,6 +11,7 @@
 #include "driver/datafile.h"
 #include "driver/dialogue.h"
 #include "driver/records.h"
+#include "driver/startup.h"
 #include "textio/format.h"
 #include "textio/listread.h"
 #include "textio/stop.h"
@@ -74,8 +75,7 @@ std::string without_leading_m(std::string base) {
 void choose_file(const std::string& name) {
   set_field(datafile.image_name, name);
   set_field(latref.map_file, name);
-  gen.must_exist = 1;
-  check_file(latref.map_file, kFileNameLength);
+  check_map_file();
 }
 
 const char* kCornerSuffix[5] = {".tl.fft.tvk", ".tr.fft.tvk", ".bl.fft.tvk", ".br.fft.tvk",
@@ -149,8 +149,7 @@ bool take_diffraction(int item) {
     print_line(" getting: " + std::string(datafile.image_name, 20) + " or " +
                (built + std::string(20, ' ')).substr(0, 20));
     set_field(latref.map_file, built);
-    gen.must_exist = 1;
-    check_file(latref.map_file, kFileNameLength);
+    check_map_file();
     return true;
   }
   if (item == 5) return false;

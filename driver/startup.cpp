@@ -1,6 +1,7 @@
 #include "driver/startup.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -88,9 +89,8 @@ void ask_file_name() {
     set_message_line(n + 1,
                      gen.defaults_unit == 11 ? "Input filename ..." : "Type in file name ...");
     ask_name(n + 1, latref.map_file, kFileNameLength);
-    gen.must_exist = 1;
     reset_message_lines(n);
-    check_file(latref.map_file, kFileNameLength);
+    check_map_file();
     reset_message_lines();
   }
   record_line(map_file_name());
@@ -412,10 +412,34 @@ bool size_raster(const Limits& L) {
 
 // ---- Step 10: density limits ----
 
+// Limits that are not finite and increasing give a black or inverted picture: when the
+// header's are such (kept, or the defaults made from them), or any is not finite, the
+// limits of the displayed data are used instead, and the display says so.
+void usable_density_limits(bool typed) {
+  set_display_notes({});
+  const bool finite = std::isfinite(gen.amin) && std::isfinite(gen.amax);
+  if (finite && (typed || gen.amin < gen.amax)) return;
+  auto pair = [](float a, float b) {
+    std::string text;
+    for (char c : fmt_g(a, 12, 4) + "," + fmt_g(b, 12, 4))
+      if (c != ' ') text.push_back(c);
+    return text;
+  };
+  const std::string was = pair(gen.amin, gen.amax);
+  float low = 0, high = 0;
+  if (!data_limits(low, high)) low = high = 0;
+  // A constant picture still needs a range to scale by.
+  if (!(low < high)) high = low + 1;
+  gen.amin = low, gen.amax = high;
+  set_display_notes({"Density limits " + was + " are not finite and increasing:",
+                     "limits of the displayed data used, " + pair(low, high)});
+}
+
 void ask_density() {
   if (gen.nz == 1) gen.section_count = 0;
   while (true) {
     float low = gen.amin, high = gen.amax;
+    bool typed = false;  // a pair of the user's (typed or replayed), not the header's
     if (gen.defaults_unit != 0) {
       float recorded[2] = {0, 0};
       if (replay_reals(2, recorded)) {
@@ -430,6 +454,7 @@ void ask_density() {
           extract_reals(2, reply, v);
         }
         low = v[0], high = v[1];
+        typed = true;
         reset_message_lines();
         if (low > high) replay_failed();
       } else {
@@ -467,12 +492,14 @@ void ask_density() {
         Reals6 v{};
         extract_reals(2, reply, v);
         low = v[0], high = v[1];
+        typed = true;
         if (low > high) continue;
       }
     } else if (gen.defaults_unit == 0) {
       low = gen.amin, high = gen.amax;
     }
     if (low != 0 || high != 0) gen.amin = low, gen.amax = high;
+    usable_density_limits(typed && (low != 0 || high != 0));
     if (gen.is_image == 0 && gen.amax * gen.amax - gen.amin * gen.amin == 0) {
       push_message_line("Increase amax or decrease amin");
       gen.defaults_unit = 0;
@@ -511,6 +538,19 @@ bool display_map() {
 }
 
 }  // namespace
+
+void check_map_file() {
+  gen.must_exist = 1;
+  for (;;) {
+    check_file(latref.map_file, kFileNameLength);
+    const std::string name = map_file_name();
+    const std::string fault = map_file_fault(name);
+    if (fault.empty()) return;
+    const std::string what =
+        name.size() + fault.size() < kLineLength ? name + " " + fault : "This file " + fault;
+    ask_name_below({what, "Please retype the file name :"}, latref.map_file, kFileNameLength);
+  }
+}
 
 bool reopen_map() {
   if (map_open) return true;

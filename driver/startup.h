@@ -18,6 +18,12 @@ enum class StartStep {
 // Runs start-up from `from` to the end of the display of the chosen map.
 void startup(StartStep from);
 
+// Asks for another map file name until latref.map_file names an existing file that can be
+// opened as a map: a missing one is asked again as by check_file, and for one that cannot
+// be a map (a directory, a named pipe, text, a file shorter than a header) the entry box
+// says what is wrong with it.
+void check_map_file();
+
 // Re-opens the displayed map on stream 1 when a command closed it (true when open).
 bool reopen_map();
 // Closes the displayed map on stream 1 if it is open.

@@ -108,6 +108,9 @@ void fftread() {
   std::array<std::string_view, 2> warnings{};
   if (stream1_line_length() > 2 * kMaxComplex) {
     warnings[1] = "Map dimensions too large for program";
+  } else if (t == 0) {
+    // The rows shown are k = -t .. t - 1 and their mirrors: none for one row.
+    warnings[1] = "Warning : nothing shown, the transform area is one row high";
   } else if (!read_transform(h_max, t)) {
     warnings[1] = kFileEndedWarning;
   }

@@ -8,18 +8,22 @@
 // has already split the text on blanks (and removed the quotes around a defocus
 // text), so the words after LINE are joined again with single blanks.
 //
+// A symbolic link is edited through: the file it points at changes, the link stays. A
+// file the user may not write is refused.
+//
 // Mode 4 keeps every other line byte for byte, including carriage returns and a
 // missing final newline. A file shorter than LINE is extended with empty lines; a
 // file that does not exist yet is created the same way, so a first fit in a fresh
 // folder still records its result. The new contents go to a temporary file in the
 // same folder that is then renamed over the original: an interrupted or failed run
 // leaves the old parameter file intact.
+#include "kelvane/kelvane.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -162,10 +166,21 @@ int replace_mode(int argc, char** argv) {
   }
   if (text.find('\n') != std::string::npos) return usage("the text must be a single line");
 
-  std::string name = argv[2];
-  // Edit the file a symbolic link points at, so the link itself survives.
-  char resolved[PATH_MAX];
-  if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
+  // Edit the file a symbolic link points at (and create it there when it does not exist
+  // yet), so that the link itself survives.
+  const std::string name = resolve_links(argv[2]);
+  if (const std::string kind = file_kind_fault(name); !kind.empty()) {
+    std::fprintf(stderr, "kelvane: %s %s\n", name.c_str(), kind.c_str());
+    return kExitFailure;
+  }
+  // The rename that replaces the file needs only a writable folder: a file the user may
+  // not write (or that has no write permission at all) is refused here.
+  struct stat info;
+  if (stat(name.c_str(), &info) == 0 &&
+      (access(name.c_str(), W_OK) != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+    std::fprintf(stderr, "kelvane: %s is write-protected, not changed\n", name.c_str());
+    return kExitFailure;
+  }
 
   std::vector<Line> lines;
   bool exists = false;
@@ -176,7 +191,7 @@ int replace_mode(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int kelvane_main(int argc, char** argv) {
   if (argc < 3) return usage(nullptr);
   long mode = 0;
   if (!parse_number(argv[1], mode)) return usage("the mode must be 4, 5 or 6");

@@ -9,6 +9,7 @@
 #include "mapfile/slots.h"
 #include "textio/format.h"
 #include "textio/stop.h"
+#include "textio/strings.h"
 
 namespace {
 
@@ -98,8 +99,10 @@ void print_header(int slot) {
   line("Number of titles ......................... ", ints(&imcom.nlabl[slot], 1));
   print_line();
   print_line(" Titles :");
+  // A title's bytes reach the terminal only as visible characters: an escape sequence in
+  // a file could otherwise recolour the terminal, set its title or ring its bell.
   for (int t = 0; t < imcom.nlabl[slot]; ++t)
-    print_line(" " + std::string(imcom.labels[slot][t], kTitleLength));
+    print_line(" " + visible_text(std::string_view(imcom.labels[slot][t], kTitleLength)));
   print_line();
 }
 

@@ -30,6 +30,7 @@ struct SlotFile {
   CCP4::CCP4File* file = nullptr;
   int64_t pos = 0;     // byte position of the next transfer
   int64_t length = 0;  // file length as last learnt (reads and writes)
+  bool read_only = false;
   std::string name;
 };
 
@@ -195,6 +196,7 @@ bool disk_open(int slot, const std::string& name, OpenKind kind) {
   SlotFile& s = files[slot];
   s.file = f;
   s.name = name;
+  s.read_only = kind == OpenKind::read_only;
   s.pos = 0;
   s.length = std::max(0L, CCP4::ccp4_file_length(f));
   CCP4::ccp4_file_setmode(f, CCP4_BYTE);
@@ -227,10 +229,13 @@ int64_t disk_length(int slot) {
 
 void disk_seek(int slot, int64_t byte) {
   SlotFile& s = files[slot];
-  if (byte < 0) byte = 0;
+  s.pos = std::clamp<int64_t>(byte, 0, kBeyondAnyFile);
+  // Nothing can be read past the end of a file that is only read, and the disk layer
+  // refuses (with a line of its own) positions no file system holds.
+  const int64_t at = s.read_only ? std::min(s.pos, s.length) : s.pos;
+  if (at >= kBeyondAnyFile) return;
   CCP4::ccp4_file_setmode(s.file, CCP4_BYTE);
-  CCP4::ccp4_file_seek(s.file, static_cast<long>(byte), SEEK_SET);
-  s.pos = byte;
+  CCP4::ccp4_file_seek(s.file, static_cast<long>(at), SEEK_SET);
 }
 
 void disk_skip(int slot, int64_t bytes) {
@@ -241,11 +246,12 @@ int64_t disk_read(int slot, Item kind, void* dest, int64_t count) {
   SlotFile& s = files[slot];
   if (count <= 0) return 0;
   const int size = item_size(kind);
-  if (s.pos + count * size > s.length) {
+  if (s.pos >= s.length || count > (s.length - s.pos) / size) {
     // The file may have grown since we last asked (written through this slot).
-    int64_t available = std::max<int64_t>(disk_length(slot) - s.pos, 0) / size;
+    const int64_t available = std::max<int64_t>(disk_length(slot) - s.pos, 0) / size;
     count = std::min(count, available);
   }
+  if (count == 0) return 0;
   CCP4::ccp4_file_setmode(s.file, item_mode(kind));
   auto* out = static_cast<unsigned char*>(dest);
   int64_t done = 0;
@@ -268,6 +274,7 @@ void disk_write(int slot, Item kind, const void* src, int64_t count) {
   SlotFile& s = files[slot];
   if (count <= 0) return;
   const int size = item_size(kind);
+  if (count > (kBeyondAnyFile - s.pos) / size) write_failed(slot);
   CCP4::ccp4_file_setmode(s.file, item_mode(kind));
   const auto* in = static_cast<const unsigned char*>(src);
   for (int64_t done = 0; done < count;) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Data modes. Real-valued images, one real per element: 0 unsigned bytes, 1 signed 16-bit
@@ -70,6 +71,13 @@ struct ImcomRecord {
   int32_t unknownstat[kMaxSlots + 1];
 };
 extern ImcomRecord imcom;
+
+// Why an existing file cannot be opened as a map, judged from its kind and its first
+// 1024 bytes without opening it as one: empty when it can; otherwise what is wrong, in
+// words that follow its name ("is a directory", "is a named pipe", "cannot be read:
+// Permission denied", "is not a map file: it holds text", "has a damaged machine stamp:
+// ..."). imopen refuses such a file with this text; start-up asks for another name.
+std::string map_file_fault(std::string_view name);
 
 // Streams (opening, positioning, data transfer).
 void imopen(int stream, std::string_view name, std::string_view status);

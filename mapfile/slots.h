@@ -19,6 +19,9 @@ enum class Item { byte, int16, int32, real32 };
 
 constexpr int64_t kHeaderBytes = 1024;
 constexpr int64_t kStampOffset = 212;  // byte offset of header word 54
+// A byte position past the data of every file (256 TiB): positions are kept at most this
+// far, reads there are short, writes there fail; the disk layer is never sent there.
+constexpr int64_t kBeyondAnyFile = int64_t{1} << 48;
 
 // Slot (1..5) of an open stream; stops the program for a stream outside 1..12
 // or one that was never opened. With need_file, the file must still be open.
@@ -44,6 +47,8 @@ void disk_close(int slot);
 std::string disk_name(int slot);
 int64_t disk_length(int slot);
 
+// Positions at a byte (below 0: at 0; beyond kBeyondAnyFile: there). A file opened only
+// for reading is not positioned past its end: the next read there is short.
 void disk_seek(int slot, int64_t byte);
 void disk_skip(int slot, int64_t bytes);
 // Reads count items; returns how many were read (fewer at the end of the file).

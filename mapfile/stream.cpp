@@ -125,6 +125,7 @@ int read_elements(int slot, float* array, int64_t n) {
   const int64_t b = element_bytes(slot);
   const bool raw = imcom.nocon[slot] != 0;
   if (n <= 0) return 0;
+  if (n > kBeyondAnyFile) return 1;  // more than any file holds
   if (mode == 0) {
     if (raw) return disk_read(slot, Item::byte, array, n) == n ? 0 : 1;
     return read_converted<unsigned char, as_real>(slot, Item::byte, array, n);
@@ -237,8 +238,17 @@ void imopen(int stream, std::string_view name, std::string_view status) {
     fatal_stop("Open error!!!");
   }
   const bool existing = kind == OpenKind::read_write || kind == OpenKind::read_only;
-  // A missing file is reported here, before the disk layer adds its own signal lines.
-  if ((existing && access(file_name.c_str(), F_OK) != 0) || !disk_open(slot, file_name, kind)) {
+  // A missing file, and an existing one that is no map (a directory, a named pipe, text,
+  // a damaged stamp), are reported here, before the disk layer adds its own signal lines.
+  const bool missing = existing && access(file_name.c_str(), F_OK) != 0;
+  if (existing && !missing) {
+    const std::string fault = map_file_fault(file_name);
+    if (!fault.empty()) {
+      print_line("!!! Error - " + file_name + " " + fault);
+      fatal_stop("Error");
+    }
+  }
+  if (missing || !disk_open(slot, file_name, kind)) {
     print_line("!!! Error - cannot open map file : " + file_name);
     fatal_stop();
   }
@@ -289,8 +299,14 @@ void imposn(int stream, int section, int line) {
   const int64_t row_bytes = row_elements(slot) * element_bytes(slot);
   const int64_t s = std::max(section, 0);
   const int64_t r = std::max(line, 0);
-  disk_seek(slot, s * imcom.nxyz[slot][1] * row_bytes + r * row_bytes + kHeaderBytes +
-                      imcom.nsymbt[slot]);
+  // Rows before the position, then bytes: sizes a header may claim make the product leave
+  // any integer, and such a position lies past the data of every file.
+  int64_t rows = 0, byte = 0;
+  const bool beyond = __builtin_mul_overflow(s, int64_t{imcom.nxyz[slot][1]}, &rows) ||
+                      __builtin_add_overflow(rows, r, &rows) ||
+                      __builtin_mul_overflow(rows, row_bytes, &byte) ||
+                      __builtin_add_overflow(byte, kHeaderBytes + imcom.nsymbt[slot], &byte);
+  disk_seek(slot, beyond ? kBeyondAnyFile : byte);
 }
 
 int irdlin(int stream, float* array) {

@@ -125,3 +125,25 @@ std::string_view field_text(std::span<const char> field) {
   size_t end = text.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
+
+std::string visible_text(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == 0) {
+      out.push_back(' ');
+    } else if (c < 0x20 || c == 0x7f) {
+      out.push_back('^');
+      out.push_back(static_cast<char>(c ^ 0x40));
+    } else if (c >= 0x80) {
+      const char octal[5] = {'\\', static_cast<char>('0' + (c >> 6)),
+                             static_cast<char>('0' + ((c >> 3) & 7)),
+                             static_cast<char>('0' + (c & 7)), '\0'};
+      out += octal;
+    } else {
+      out.push_back(ch);
+    }
+  }
+  return out;
+}

@@ -28,6 +28,11 @@ int imin(int a, int b);
 int imax(int a, int b);
 void sleepdelay(int microseconds);
 
+// The text with every byte a terminal would act on written visibly: control characters
+// as ^X (^[ for escape, ^? for delete), bytes above 127 as \ooo (octal); a NUL, which
+// pads many fixed-width texts, becomes a blank.
+std::string visible_text(std::string_view text);
+
 // Copies text into a fixed-length field, blank-padded and cut to the field's size.
 void set_field(std::span<char> field, std::string_view text);
 // The text of a fixed-length field without trailing blanks (and without anything

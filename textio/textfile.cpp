@@ -1,12 +1,60 @@
 #include "textio/textfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+std::string file_kind_fault(const std::string& path) {
+  struct stat st;
+  if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return {};
+  if (S_ISDIR(st.st_mode)) return "is a directory";
+  if (S_ISFIFO(st.st_mode)) return "is a named pipe";
+  if (S_ISCHR(st.st_mode)) return "is a character device";
+  if (S_ISBLK(st.st_mode)) return "is a block device";
+  if (S_ISSOCK(st.st_mode)) return "is a socket";
+  return "is not a regular file";
+}
+
+std::string resolve_links(const std::string& path) {
+  // As many links as the system follows in one path; a longer chain is a loop.
+  constexpr int kMaxLinks = 40;
+  std::string at = path;
+  for (int i = 0; i < kMaxLinks; ++i) {
+    struct stat st;
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+    if (n <= 0 || static_cast<size_t>(n) >= target.size()) return at;
+    const std::string next(target.data(), static_cast<size_t>(n));
+    const size_t slash = at.rfind('/');
+    at = next.front() == '/' || slash == std::string::npos ? next : at.substr(0, slash + 1) + next;
+  }
+  return at;
+}
 
 void FileCloser::operator()(std::FILE* file) const {
   if (file != nullptr) std::fclose(file);
 }
 
-TextReader::TextReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+TextReader::TextReader(const std::string& path) {
+  // Opening does not wait for a writer of a named pipe; anything but a regular file is
+  // closed again at once.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = error;
+    return;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_.reset(::fdopen(fd, "rb"));
+  if (!file_) ::close(fd);
+}
 
 bool TextReader::line(std::string& text, std::size_t limit) {
   text.clear();

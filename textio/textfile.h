@@ -18,9 +18,21 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// Why a path cannot be used as an ordinary file, in words that follow its name: "is a
+// directory", "is a named pipe", "is a character device", "is a block device" or "is a
+// socket"; empty for a regular file or a path that does not exist (links are followed).
+std::string file_kind_fault(const std::string& path);
+
+// The path a chain of symbolic links ends at: the path itself when it is not a link, the
+// target of a link whose target does not exist yet. Relative targets are taken from the
+// folder of the link. Writing a file "through its link" writes this path.
+std::string resolve_links(const std::string& path);
+
 class TextReader {
  public:
-  explicit TextReader(const std::string& path);  // opened for reading; see is_open()
+  // Opened for reading; see is_open(). Only a regular file is opened: a named pipe or a
+  // device would block or never end, a directory holds no lines.
+  explicit TextReader(const std::string& path);
   bool is_open() const { return file_ != nullptr; }
 
   // The next line without its line end ("\n", or "\r\n"), cut to `limit` characters.

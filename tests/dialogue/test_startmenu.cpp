@@ -12,11 +12,11 @@ std::string chosen_file() {
   return std::string(field_text(std::span<const char>(latref.map_file, kFileNameLength)));
 }
 
-// Creates empty files: the menu only checks that they exist.
+// Creates one-pixel maps: the menu checks that they exist and can be opened as maps.
 void touch(std::initializer_list<std::string> names) {
   for (const auto& n : names) {
     std::filesystem::create_directories(std::filesystem::path("./" + n).parent_path());
-    write_lines(n, {});
+    test_maps::write_image(n, 1, 1, 1, [](int, int, int) { return 0.f; });
   }
 }
 

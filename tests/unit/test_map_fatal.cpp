@@ -97,9 +97,11 @@ TEST_F(MapFatal, DamagedHeaders) {
   const std::string past = write_map("t.map", {.ispg = 1, .nsymbt = 1 << 30}, data);
   expect_fatal({
       {"file ends in the first words", [&] { read_it(1, path("e.map")); },
-       " IRDHDR: End-of-File error !!!\n", "Error"},
+       "is not a map file: shorter than a 1024-byte map header (8 bytes)\n", "Error"},
       {"file ends inside the header", [&] { read_it(1, path("f.map")); },
-       "!!! Error - map file shorter than its 1024-byte header : " + path("f.map") + "\n", "Error"},
+       "!!! Error - " + path("f.map") +
+           " is not a map file: shorter than a 1024-byte map header (600 bytes)\n",
+       "Error"},
       {"no rows", [&] { read_it(1, rows); },
        head + rows +
            "\n    Number of columns, rows, sections          1          0          1 must all be "
