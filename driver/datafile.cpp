@@ -2,13 +2,14 @@
 
 #include "textio/textfile.h"
 
-bool read_datafile_lines(int count, std::vector<std::string>& lines) {
+bool read_datafile_lines(int count, std::vector<std::string>& lines, int* present) {
   lines.clear();
   TextReader in(kDatafileName);
   if (!in.is_open()) return false;
   std::string line;
   while (static_cast<int>(lines.size()) < count && in.line(line, kDatafileWidth))
     lines.push_back(line);
+  if (present != nullptr) *present = static_cast<int>(lines.size());
   lines.resize(count > 0 ? count : 0);
   return true;
 }
