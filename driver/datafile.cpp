@@ -3,7 +3,7 @@
 #include "textio/stop.h"
 #include "textio/textfile.h"
 
-bool read_datafile_lines(int count, std::vector<std::string>& lines) {
+bool read_datafile_lines(int count, std::vector<std::string>& lines, int* present) {
   lines.clear();
   // A directory, named pipe or device of that name is no parameter file: said on the
   // terminal, and the program goes on as without one.
@@ -16,6 +16,7 @@ bool read_datafile_lines(int count, std::vector<std::string>& lines) {
   std::string line;
   while (static_cast<int>(lines.size()) < count && in.line(line, kDatafileWidth))
     lines.push_back(line);
+  if (present != nullptr) *present = static_cast<int>(lines.size());
   lines.resize(count > 0 ? count : 0);
   return true;
 }

@@ -26,6 +26,7 @@ inline constexpr int kAberrationVoltage = 97;  // spherical aberration, accelera
 }  // namespace datafile_line
 
 // Reads the first `count` lines of DATAFILE.dat, each cut to kDatafileWidth characters;
-// lines missing at the end of a short file are empty. False when there is no such file,
-// or when it is no regular file (a line on the terminal says what it is).
-bool read_datafile_lines(int count, std::vector<std::string>& lines);
+// lines missing at the end of a short file are empty, and `present` (when given) tells how
+// many the file held. False when there is no such file, or when it is no regular file (a line
+// on the terminal says what it is).
+bool read_datafile_lines(int count, std::vector<std::string>& lines, int* present = nullptr);

@@ -306,6 +306,12 @@ void main_menu() {
         run_tool(tools.lattice);
         break;
       case kCtf:
+        if (gen.is_image == 1) {
+          // No Thon rings on an image; a corner cycle that met one ends here.
+          option_not_available();
+          datafile.corner_counter = 0;
+          break;
+        }
         run_tool(tools.ctffit);
         if (tools.ctffit == nullptr) {
           datafile.corner_counter = 0;

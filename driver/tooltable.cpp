@@ -1,4 +1,5 @@
 #include "driver/mainmenu.h"
+#include "tools/transform/ctf.h"
 #include "tools/transform/lattice.h"
 #include "tools/transform/spots.h"
 
@@ -9,7 +10,7 @@ const ToolTable tools = {
     .output_coords = nullptr,
     .fftdisplay = nullptr,
     .lattice = lattice,
-    .ctffit = nullptr,
+    .ctffit = ctffit,
     .splinefit = nullptr,
     .show_peaks = show_peaks,
 };

@@ -202,8 +202,10 @@ double transfer(const Microscope& s, double s2, double defocus) {
   double lambda = wavelength(s);
   double cs = s.cs_mm * 1.0e7;
   double chi = kPi * lambda * defocus * s2 - 0.5 * kPi * cs * lambda * lambda * lambda * s2 * s2;
+  // A weak phase object: the phase contrast goes with sin(chi), the small amplitude
+  // contrast w with cos(chi), so the rings lie near chi = k pi.
   double w = s.amplitude_contrast;
-  return -w * std::sin(chi) - (1.0 - w) * std::cos(chi);
+  return -std::sqrt(1.0 - w * w) * std::sin(chi) - w * std::cos(chi);
 }
 
 double defocus_at(const Model& m, double x, double y) {

@@ -73,7 +73,8 @@ double pixel_angstrom(const Model& m);
 // Electron wavelength in Angstrom for the accelerating voltage.
 double wavelength(const Microscope& s);
 // Contrast transfer at spatial frequency s (1/Angstrom) for defocus d (Angstrom):
-// c = -w sin(chi) - (1 - w) cos(chi), chi = pi lambda d s^2 - pi/2 Cs lambda^3 s^4.
+// c = -sqrt(1 - w^2) sin(chi) - w cos(chi), chi = pi lambda d s^2 - pi/2 Cs lambda^3 s^4,
+// w the amplitude contrast fraction.
 double transfer(const Microscope& s, double s2, double defocus);
 // Mean defocus (the average of the two principal values) at image point (x, y);
 // the tilt makes it a plane through the image centre.

@@ -141,13 +141,6 @@ TEST(Editor, CommandLinesAsEchoedAndAsPassed) {
   EXPECT_EQ(bad[1],
             "kelvane 4 DATAFILE.dat 35 1.000,2.000,3.000,4.000 "
             "[kelvane][4][DATAFILE.dat][35][1.000,2.000,3.000,4.000]");
-  EXPECT_EQ(lines_of(defocus_save_commands(10500, 9500.5f, 35)),
-            (V{"kelvane 4 DATAFILE.dat 34 \"10500.00,9500.50,35.000\" "
-               "[kelvane][4][DATAFILE.dat][34][10500.00,9500.50,35.000]",
-               "kelvane 5 DATAFILE.dat 34 43 M [kelvane][5][DATAFILE.dat][34][43][M]"}));
-  EXPECT_EQ(lines_of(corner_save_commands(25, 9936.4f)),
-            (V{"kelvane 4 DATAFILE.dat  25     9936. [kelvane][4][DATAFILE.dat][25][9936.]",
-               "kelvane 5 DATAFILE.dat  25 43 M [kelvane][5][DATAFILE.dat][25][43][M]"}));
 }
 
 TEST(Editor, RunsWithoutShellAndStopsAtTheFirstFailure) {

@@ -1,7 +1,7 @@
-// The real program under its own X server: the project start menu, maps of modes 12 and 6, the
-// movie of a stack, the pictures read back pixel by pixel (on the 8-bit screen a pixel is its
-// colour index, here density x 125 / 250, exact in binary), quitting, the run command's
-// screenshot, and the lattice tool on the demo transform.
+// The real program under its own X server: maps of modes 12 and 6, the movie of a stack, the
+// pictures read back pixel by pixel (on the 8-bit screen a pixel is its colour index, here
+// density x 125 / 250, exact in binary), quitting, the run command's screenshot, and the roads
+// of the lattice and CTF tools over the demo project, which begin at its start menu.
 #include <signal.h>
 
 #include <cmath>
@@ -75,19 +75,12 @@ class Program : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Program, StartMenuOpensTheMaskedImageAndQuitEndsTheProgram) {
+TEST_F(Program, RunCommandShowsTheDemoOnAServerOfItsOwn) {
   fs::copy(fs::path(TOLSVIK_BIN_DIR) / ".." / "demo", dir.path() / "demo",
            fs::copy_options::recursive);
-  Session s(server, {}, dir.path() / "demo");
-  s.window->choose(9, 2);  // the start menu of a masked image: "Display masked image"
-  for (int question = 0; question < 4; ++question) s.window->answer("");
-  s.window->click_item(s.window->wait_menu(kMainMenuItems), 21);  // "Return"
-  s.window->choose(9, 9);                                         // "Quit"
-  EXPECT_EQ(s.program.wait_exit(), 0);
-  EXPECT_NE(s.program.out().find("!!! New style 21st century map : mdemo.tvk"), std::string::npos);
-
   // Without a display the run command shows the demo on a server of its own and saves the
-  // screen: the picture right of the menu holds many grey levels of the picture cells.
+  // screen: the picture right of the menu holds many grey levels of the picture cells. (The
+  // start menu and Quit are walked by the CTF road below.)
   testsupport::Child shot({std::string(TOLSVIK_BIN_DIR) + "/demo_shot",
                            (dir.path() / "demo").string(), dir / "demo.png"});
   EXPECT_EQ(shot.wait_exit(120), 0) << shot.err();
@@ -244,4 +237,48 @@ TEST_F(Program, LatticeOfTheDatafileIsDrawnAndAClickedLatticeIsStored) {
   EXPECT_EQ(after.at(31), "20.000,5.000,-4.000,18.000") << s.program.out();
   EXPECT_EQ(after.at(57), "0.000,0.000");
   EXPECT_EQ(testsupport::read_lines(demo / "datafile.backup"), before);
+}
+
+// The demo transform with its Thon rings, which lie on the dark rings of the picture. Then the
+// top left corner's defocus, raised a step, is stored and the top right corner follows.
+TEST_F(Program, ThonRingsLieOnTheDemoTransformAndACornerDefocusIsStored) {
+  const fs::path demo = dir.path() / "demo";
+  fs::copy(fs::path(TOLSVIK_BIN_DIR) / ".." / "demo", demo, fs::copy_options::recursive);
+  Session s(server, {}, demo);
+  s.window->choose(9, 3);  // "Display fourier transformation"
+  for (const char* answer : {"400,400", "0,8", ""}) s.window->answer(answer);
+  s.window->choose(kMainMenuItems, 17);                        // "CTF fitting"
+  const xdrive::WindowInfo fitting = s.window->wait_menu(15);  // shown once the rings are drawn
+  // Picture values (the low 7 bits) under the rings and beside them, out to radius 400: the
+  // rings drawn on the bright rings between the zeros, or turned the wrong way, come out at
+  // 1.04 and 0.96 of the rest; on the dark rings at 0.88.
+  const int w = s.image.width, h = s.image.height;
+  const auto seen = xdrive::read_pixels(s.user.dpy(), s.image.id, 0, 0, w, h);
+  double sum[2] = {0, 0}, count[2] = {0, 0};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (const uint8_t v = seen[size_t(y) * w + x]; std::hypot(x - w / 2, y - h + h / 2) < 400)
+        sum[v >> 7] += v & 127, ++count[v >> 7];
+  EXPECT_LT(sum[1] / count[1], 0.92 * sum[0] / count[0]);
+  fs::create_directories(fs::path(TOLSVIK_BIN_DIR) / ".." / "screenshots");
+  EXPECT_TRUE(
+      xdrive::screenshot(s.user.dpy(), TOLSVIK_BIN_DIR "/../screenshots/ctf_rings.png", "Zevar"));
+  s.window->click_item(fitting, 15);  // "Return without saving"
+  s.window->choose(kMainMenuItems, 21);
+  s.window->choose(9, 6);  // "Determine defoci in corners": the top left one
+  s.window->answer("");
+  const xdrive::WindowInfo menu = s.window->wait_menu(12);
+  s.window->click_item(menu, 7);  // "Increase defocus slow": (9417 +- 500) x 1.013 + 10
+  xdrive::WindowInfo next = menu;
+  while (next.id == menu.id) next = s.window->wait_menu(12);  // the menu built anew
+  s.window->click_item(next, 4);                              // stored; the top right corner next
+  s.window->answer("");
+  s.window->choose(12, 12);  // "Return without saving" ends the corners
+  s.window->choose(kMainMenuItems, 21);
+  s.window->choose(9, 9);
+  EXPECT_EQ(s.program.wait_exit(), 0);
+  const std::vector<std::string> lines = testsupport::read_lines(demo / "DATAFILE.dat");
+  EXPECT_EQ(lines.at(24) + " " + lines.at(25), "9549. 10156.");
+  EXPECT_NE(s.program.out().find("!!! New style 21st century map : CUT/demo.tr.fft.tvk"),
+            std::string::npos);
 }
