@@ -1,4 +1,5 @@
 #include "driver/mainmenu.h"
+#include "tools/spline/splinefit.h"
 
 // The tools of the main menu; an entry stays empty until its tool is part of the program.
 const ToolTable tools = {
@@ -8,6 +9,6 @@ const ToolTable tools = {
     .fftdisplay = nullptr,
     .lattice = nullptr,
     .ctffit = nullptr,
-    .splinefit = nullptr,
+    .splinefit = splinefit,
     .show_peaks = nullptr,
 };
