@@ -335,7 +335,8 @@ void show_straightened(const Area& a, int fit_lines) {
     const float* row = spline.raster + int64_t{(j - 1) * c} * kSplineRasterWidth;
     int32_t* out = overlay + int64_t{a.nys - j} * a.nxs;
     for (int i = 1; i <= a.nxs; ++i) {
-      const float g = std::clamp((row[(i - 1) * c] - gen.amin) * gen.scale, 1.0f, kTopColourLevel);
+      float g = (row[(i - 1) * c] - gen.amin) * gen.scale;
+      g = g >= 1.0f ? std::min(g, kTopColourLevel) : 1.0f;
       out[i - 1] = static_cast<int32_t>(std::lround(g));
     }
   }

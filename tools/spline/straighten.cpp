@@ -23,8 +23,16 @@ float kept_within(double v) {
 float* output_row(int j) {
   return spline.raster + static_cast<int64_t>(j) * kSplineRasterWidth;
 }
+// Rows of the 16-bit copy of the box: a stride of a whole number of 4 KiB would put the
+// same column of every row into the same few cache sets, which the bending, reading along
+// slanted lines, would keep evicting; one more cache line per row spreads them.
+int source_stride = kSplineRasterWidth;
 int16_t* source_row(int j) {
-  return spline.int_raster + static_cast<int64_t>(j) * kSplineRasterWidth;
+  return spline.int_raster + static_cast<int64_t>(j) * source_stride;
+}
+void choose_source_stride(int nx, int ny) {
+  const int padded = (nx + 63) / 32 * 32;
+  source_stride = int64_t{padded} * ny <= kSplineRasterSize ? padded : kSplineRasterWidth;
 }
 
 // Reads box row j (map row y0 + j of the box's section) into box.line, so that map column
@@ -74,31 +82,110 @@ bool straighten_shear(const StraightenBox& b, const float* xc, float m) {
   return true;
 }
 
-bool straighten_bilinear(const StraightenBox& b, const float* xc, const float* angle, float m) {
-  if (!box_fits(b)) return false;
-  // The box's densities, first as they are (into the output raster, which is written
-  // again below), then as 16-bit integers spread over the box's own range.
-  float low = std::numeric_limits<float>::max(), high = std::numeric_limits<float>::lowest();
-  for (int j = 0; j < b.ny; ++j) {
-    if (!read_row(b, j)) return false;
-    float* row = output_row(j);
-    std::copy(box.line + b.x0, box.line + b.x0 + b.nx, row);
-    for (int i = 0; i < b.nx; ++i) low = std::min(low, row[i]), high = std::max(high, row[i]);
-  }
+namespace {
+
+// The 16-bit copy of the box: density v is held as level (v - low) / step - 32767, rounded.
+struct Levels {
+  float low = 0, step = 1;
+};
+
+// Quantises box rows into the 16-bit copy over the density range low .. high; false when a
+// density falls outside it (the copy is then incomplete) or a row cannot be read.
+bool quantise_box(const StraightenBox& b, float low, float high, Levels& levels, bool& outside) {
   constexpr float kLevels = 65534.0f, kLowest = -32767.0f;
   const double range = double{high} - double{low};
-  const float to_level = range > 0 && std::isfinite(range) ? float(kLevels / range) : 1.0f;
-  const float step = 1.0f / to_level, base = low - kLowest * step;
+  const float to_level = range > 0 && range < 1e30 ? float(kLevels / range) : 1.0f;
+  levels = {low, 1.0f / to_level};
+  outside = false;
   for (int j = 0; j < b.ny; ++j) {
-    const float* row = output_row(j);
+    if (!read_row(b, j)) return false;
+    const float* row = box.line + b.x0;
     int16_t* q = source_row(j);
-    for (int i = 0; i < b.nx; ++i)
-      q[i] = static_cast<int16_t>(
-          std::lround(std::clamp(kLowest + (row[i] - low) * to_level, kLowest, kLowest + kLevels)));
+    bool out = false;
+    for (int i = 0; i < b.nx; ++i) {
+      float level = (row[i] - low) * to_level;
+      if (!(level >= 0.0f && level <= kLevels)) {
+        out |= std::isfinite(row[i]);  // a density that is no number counts as the lowest
+        level = level > kLevels ? kLevels : 0.0f;
+      }
+      // From a level kept positive truncation rounds to the nearest.
+      q[i] = static_cast<int16_t>(static_cast<int>(level + 0.5f) + static_cast<int>(kLowest));
+    }
+    if (out) {
+      outside = true;
+      return false;
+    }
   }
+  return true;
+}
 
+// The box's own density range, from its rows.
+bool box_range(const StraightenBox& b, float& low, float& high) {
+  low = std::numeric_limits<float>::max(), high = std::numeric_limits<float>::lowest();
+  for (int j = 0; j < b.ny; ++j) {
+    if (!read_row(b, j)) return false;
+    for (const float* v = box.line + b.x0; v < box.line + b.x0 + b.nx; ++v)
+      if (std::isfinite(*v)) low = std::min(low, *v), high = std::max(high, *v);
+  }
+  if (low > high) low = high = 0.0f;
+  return true;
+}
+
+// One output row along its normal: column i samples the 16-bit copy at (x + i c, y - i s).
+void bend_row(const StraightenBox& b, const Levels& levels, double x, double y, double c, double s,
+              float* out) {
+  const int last_row = b.ny - 1;
+  auto inside = [&](int i) {
+    const double px = x + i * c, py = y - i * s;
+    return px >= 0.0 && py >= 0.0 && px < b.nx - 1 && py < last_row;
+  };
+  // The columns whose four neighbours lie in the box form one run: bounds from the four
+  // edges, then settled by the same test the samples would meet.
+  auto column = [&b](double v) { return static_cast<int>(std::clamp(v, -2.0, b.nx + 1.0)); };
+  int first = 0, last = b.nx - 1;
+  if (c > 0) first = std::max(first, column(std::ceil(-x / c)) - 1);
+  if (c > 0) last = std::min(last, column(std::floor((b.nx - 1 - x) / c)) + 1);
+  if (s > 0) last = std::min(last, column(std::floor(y / s)) + 1);
+  if (s > 0) first = std::max(first, column(std::ceil((y - last_row) / s)) - 1);
+  if (s < 0) first = std::max(first, column(std::ceil(y / s)) - 1);
+  if (s < 0) last = std::min(last, column(std::floor((y - last_row) / s)) + 1);
+  first = std::max(first, 0), last = std::min(last, b.nx - 1);
+  while (first <= last && !inside(first)) ++first;
+  while (last >= first && !inside(last)) --last;
+  std::fill(out, out + std::max(first, 0), b.background);
+  const float base = levels.low + 32767.0f * levels.step, step = levels.step;
+  for (int i = first; i <= last; ++i) {
+    const double px = x + i * c, py = y - i * s;
+    const int u = static_cast<int>(px), v = static_cast<int>(py);
+    const float fx = static_cast<float>(px - u), fy = static_cast<float>(py - v);
+    const int16_t* q0 = source_row(v) + u;
+    const int16_t* q1 = q0 + source_stride;
+    const float level =
+        (1.0f - fy) * ((1.0f - fx) * q0[0] + fx * q0[1]) + fy * ((1.0f - fx) * q1[0] + fx * q1[1]);
+    out[i] = base + level * step;
+  }
+  std::fill(out + std::max(last + 1, first), out + b.nx, b.background);
+}
+
+}  // namespace
+
+bool straighten_bilinear(const StraightenBox& b, const float* xc, const float* angle, float m) {
+  if (!box_fits(b)) return false;
+  // The box as 16-bit integers over the density range of the map's header; when the data
+  // leave that range, over the box's own range.
+  choose_source_stride(b.nx, b.ny);
+  Levels levels;
+  bool outside = false;
+  const int slot = imcom.lstream[1];
+  const float* header = imcom.denmmm[slot >= 1 && slot <= kMaxSlots ? slot : 0];
+  if (!quantise_box(b, header[0], header[1], levels, outside)) {
+    float low = 0, high = 0;
+    if (!outside || !box_range(b, low, high) || !quantise_box(b, low, high, levels, outside))
+      return false;
+  }
   // Walk up the curve in unit steps of its length: s is the box row (from 0) reached, the
   // centre there is interpolated between rows, and the normal is that of the nearest row.
+  // Output column i lies at distance d = i - m from the centre along the normal.
   double s = 0.01 - 1.0;
   int k = 0;
   const int last_row = b.ny - 1;
@@ -110,22 +197,7 @@ bool straighten_bilinear(const StraightenBox& b, const float* xc, const float* a
     const double t = std::clamp(s - below, 0.0, 1.0);
     const double centre = xc[below] + t * (xc[above] - xc[below]);
     const double c = std::cos(angle[k]), sn = std::sin(angle[k]);
-    // Output column i lies at distance d = i - m from the centre along the normal.
-    double px = centre - m * c, py = s + m * sn;
-    float* out = output_row(j);
-    for (int i = 0; i < b.nx; ++i, px += c, py -= sn) {
-      if (!(px >= 0.0 && py >= 0.0 && px < b.nx - 1 && py < last_row)) {
-        out[i] = b.background;
-        continue;
-      }
-      const int u = static_cast<int>(px), v = static_cast<int>(py);
-      const float fx = static_cast<float>(px - u), fy = static_cast<float>(py - v);
-      const int16_t* q0 = source_row(v) + u;
-      const int16_t* q1 = q0 + kSplineRasterWidth;
-      const float level = (1.0f - fy) * ((1.0f - fx) * q0[0] + fx * q0[1]) +
-                          fy * ((1.0f - fx) * q1[0] + fx * q1[1]);
-      out[i] = base + level * step;
-    }
+    bend_row(b, levels, centre - m * c, s + m * sn, c, sn, output_row(j));
   }
   return true;
 }
