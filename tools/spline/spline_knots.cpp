@@ -67,8 +67,12 @@ void penalty_weights(int m, int first, const double* xd, const double* wd, int n
 // Scores of the intervals whose residuals run in one direction (0 for the others); returns
 // the largest. Within an interval P sums the products of neighbouring residuals, Q their
 // squares, c counts the products; residuals that are independent noise give P near zero.
-double residual_runs(int m, int first, const double* xd, const double* wd, const double* rd, int n,
-                     const double* xn, double* score) {
+double residual_runs(int m, int first, const double* xd, const double* wd, const double* yd,
+                     const double* rd, int n, const double* xn, double* score) {
+  // Residuals within the rounding of the data fit as well as any can.
+  double rounding = 0.0;
+  for (int i = first; i < m; ++i) rounding = std::max(rounding, std::fabs(wd[i] * yd[i]));
+  rounding *= 64 * fd05ad(1);
   IntervalWalk walk{xd, m, first};
   bool previous_passed = true;
   int pending = 0;
@@ -85,7 +89,7 @@ double residual_runs(int m, int first, const double* xd, const double* wd, const
     });
     score[k] = 0.0;
     const double ratio = p > 0 ? q / p : 0.0;
-    if (p <= 0 || c - ratio * ratio <= 0) {
+    if (p <= 0 || c - ratio * ratio <= 0 || q <= (c + 1) * rounding * rounding) {
       previous_passed = true;
       pending = 0;
       continue;
@@ -193,7 +197,7 @@ void vc03ad(int m, int& n, double* xd, double* yd, double* wd, double* rd, doubl
       knots = fit ? used : 0;
       break;
     }
-    const double largest = residual_runs(kept, first, xd, wd, rd, knots, xn, score);
+    const double largest = residual_runs(kept, first, xd, wd, yd, rd, knots, xn, score);
     if (largest <= 0) break;
     if (knots >= capacity) {
       array_sizes_too_small(knots);
