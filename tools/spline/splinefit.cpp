@@ -446,6 +446,7 @@ void splinefit() {
                                  : straighten_bilinear(a.map, centre, slope_angle, mean);
       if (!done) std::fill_n(spline.raster, kSplineRasterSize, a.map.background);
       show_straightened(a, fit_lines);
+      if (!done) add_label_line("Warning : map file ended before the display was complete");
       if (!output_menu(a)) return;
     }
   }

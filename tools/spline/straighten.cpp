@@ -89,8 +89,9 @@ struct Levels {
   float low = 0, step = 1;
 };
 
-// Quantises box rows into the 16-bit copy over the density range low .. high; false when a
-// density falls outside it (the copy is then incomplete) or a row cannot be read.
+// Quantises box rows into the 16-bit copy over the density range low .. high, densities
+// beyond it held at its ends; `outside` tells whether there were any. False when a row
+// cannot be read.
 bool quantise_box(const StraightenBox& b, float low, float high, Levels& levels, bool& outside) {
   constexpr float kLevels = 65534.0f, kLowest = -32767.0f;
   const double range = double{high} - double{low};
@@ -101,19 +102,16 @@ bool quantise_box(const StraightenBox& b, float low, float high, Levels& levels,
     if (!read_row(b, j)) return false;
     const float* row = box.line + b.x0;
     int16_t* q = source_row(j);
-    bool out = false;
     for (int i = 0; i < b.nx; ++i) {
       float level = (row[i] - low) * to_level;
       if (!(level >= 0.0f && level <= kLevels)) {
-        out |= std::isfinite(row[i]);  // a density that is no number counts as the lowest
+        // Half a level beyond the ends is rounding; a density that is no number counts as
+        // the lowest.
+        outside |= std::isfinite(row[i]) && !(level > -0.5f && level < kLevels + 0.5f);
         level = level > kLevels ? kLevels : 0.0f;
       }
       // From a level kept positive truncation rounds to the nearest.
       q[i] = static_cast<int16_t>(static_cast<int>(level + 0.5f) + static_cast<int>(kLowest));
-    }
-    if (out) {
-      outside = true;
-      return false;
     }
   }
   return true;
@@ -178,10 +176,10 @@ bool straighten_bilinear(const StraightenBox& b, const float* xc, const float* a
   bool outside = false;
   const int slot = imcom.lstream[1];
   const float* header = imcom.denmmm[slot >= 1 && slot <= kMaxSlots ? slot : 0];
-  if (!quantise_box(b, header[0], header[1], levels, outside)) {
+  if (!quantise_box(b, header[0], header[1], levels, outside)) return false;
+  if (outside) {
     float low = 0, high = 0;
-    if (!outside || !box_range(b, low, high) || !quantise_box(b, low, high, levels, outside))
-      return false;
+    if (!box_range(b, low, high) || !quantise_box(b, low, high, levels, outside)) return false;
   }
   // Walk up the curve in unit steps of its length: s is the box row (from 0) reached, the
   // centre there is interpolated between rows, and the normal is that of the nearest row.
