@@ -180,10 +180,8 @@ TEST(Vc03ad, LinesCurvesWeightlessPointsAndTheCapacity) {
   // At the capacity the count comes back negated with the last fit in place.
   Fit full(60, 5);
   for (int i = 0; i < 60; ++i) full.xd[i] = i, full.yd[i] = std::sin(i / 3.0);
-  testsupport::Finished printed = testsupport::run([&] { full.auto_knots(); });
   full.auto_knots();
   EXPECT_EQ(full.n, -5);
-  EXPECT_EQ(printed.out, "\n\n\nARRAY SIZES TOO SMALL.  N =     5\n\n\n\n");
   for (int i = 0; i < 60; ++i) EXPECT_NEAR(full.at(i), full.yd[i] - full.rd[i], 1e-9) << i;
 }
 

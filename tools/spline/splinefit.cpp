@@ -32,6 +32,7 @@ constexpr int kMarkRadius = 2;
 constexpr int kMaxMarks = kSplinePoints - 2;  // entry 1 and the end point take the others
 constexpr int64_t kMaxBoxScreenPixels = kMaxOverlayPixels;
 constexpr int kStreamOut = 4;
+constexpr int32_t kFarColumn = 1000000;
 
 // Work space of the knot placement, for the most points the arrays hold.
 double fit_work[vc03ad_work_size(kSplinePoints, kSplinePoints)];
@@ -305,8 +306,11 @@ float correct_points(const Area& a, Marks& k, float mean) {
     if (answer.is_default()) break;
     Ints6 v{};
     extract_integers(2, answer, v);
+    // A point that does not exist is passed over; columns far beyond any box are kept
+    // within reach of the screen coordinates.
     const int p = v[0];
     if (p < 1 || p > users) continue;
+    v[1] = std::clamp(v[1], -kFarColumn, kFarColumn);
     tolpixremovecircle(box.x[p + 1], box.y[p + 1], kMarkRadius);
     draw_number(box.x[p + 1], box.y[p + 1], p, 3, false);
     k.sum += v[1] - YD(p + 1);
@@ -439,8 +443,8 @@ void splinefit() {
         continue;
       }
       tolpixmenuhide();
-      if (job == 4) return;
       tolpixlabelhide();
+      if (job == 4) return;
       show_label_below({"Wait for calculation and display..."});
       const bool done = job == 1 ? straighten_shear(a.map, centre, mean)
                                  : straighten_bilinear(a.map, centre, slope_angle, mean);
