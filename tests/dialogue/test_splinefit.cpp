@@ -2,9 +2,9 @@
 // its refusals, the fit, both straightenings, corrections and refit, and the output map.
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 #include "dialogue.h"
-#include "textio/strings.h"
 #include "tools/area/box.h"
 #include "tools/spline/splinefit.h"
 
@@ -195,9 +195,10 @@ TEST_F(Splinefit, CurveStraightenedCorrectedAndWritten) {
   test_maps::quietly([&] { irdhdr(1, nxyz, mxyz, mode, dmin, dmax, dmean); });
   irtlab(1, labels, nl);
   ASSERT_EQ(nl, 2);
-  char date[8];
-  getdate(date);
-  EXPECT_EQ(std::string(labels[1], 39), "Tolsvik splinefit: straightened" + std::string(date, 8));
+  char date[16];
+  const std::time_t now = std::time(nullptr);
+  std::strftime(date, sizeof date, "%a %b ", std::localtime(&now));
+  EXPECT_EQ(std::string(labels[1], 39), "Tolsvik splinefit: straightened" + std::string(date));
   std::vector<float> row(kNx);
   double sum = 0;
   float low = 1e9f, high = -1e9f;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "display/tolpix.h"
@@ -372,8 +373,8 @@ void write_output(const Area& a) {
   const int nxyz[3] = {a.map.nx, a.map.ny, 1};
   icrhdr(kStreamOut, nxyz, nxyz, gen.map_mode, nullptr, 0);
   itrlab(kStreamOut, 1);
-  char date[8];
-  getdate(date);
+  char date[8];  // the calendar text cut to weekday and month (C's getdate would take a char*)
+  getdate(std::span<char>(date));
   char title[kTitleLength];
   set_field(title, "Tolsvik splinefit: straightened" + std::string(date, sizeof date));
   iwrhdr(kStreamOut, title, 1, 1.0e8f, -1.0e8f, 0.0f);
