@@ -26,7 +26,7 @@ unit: all
 bench: all
 	$(BUILD)/bin/bench_mapfile
 	$(BUILD)/bin/bench_display
-	$(BUILD)/bin/bench_spline
+	[ ! -x $(BUILD)/bin/bench_spline ] || $(BUILD)/bin/bench_spline
 
 install: all
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -44,7 +44,7 @@ void vc03ad(int m, int& n, double* xd, double* yd, double* wd, double* rd, doubl
             double* gn, double* dn, double* theta, int iprint, double* w);
 
 constexpr int64_t vc03ad_work_size(int m, int n) {
-  return 3 * int64_t{m} + 5 * int64_t{n};
+  return 3 * int64_t{m} + 3 * int64_t{n};
 }
 
 // Prints the listing of a fit: the knots with values, derivatives, third-derivative jumps
