@@ -29,6 +29,7 @@ unit: all
 bench: all
 	$(BUILD)/bin/bench_mapfile
 	$(BUILD)/bin/bench_display
+	[ ! -x $(BUILD)/bin/bench_spline ] || $(BUILD)/bin/bench_spline
 
 install: all
 	cmake --install $(BUILD) --prefix $(PREFIX)

@@ -1,4 +1,5 @@
 #include "driver/mainmenu.h"
+#include "tools/spline/splinefit.h"
 #include "tools/transform/ctf.h"
 #include "tools/transform/lattice.h"
 #include "tools/transform/spots.h"
@@ -11,6 +12,6 @@ const ToolTable tools = {
     .fftdisplay = nullptr,
     .lattice = lattice,
     .ctffit = ctffit,
-    .splinefit = nullptr,
+    .splinefit = splinefit,
     .show_peaks = show_peaks,
 };

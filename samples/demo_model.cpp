@@ -283,6 +283,9 @@ std::vector<float> filament_image(const Model& m, int& nx, int& ny) {
   nx = 384;
   ny = 768;
   const double radius = 18.0, period = 27.0;
+  // The axis stands well above the striation and the noise, so that straightening along the
+  // curve can be seen (and measured) as a vertical line of maxima.
+  constexpr double kAxisDensity = 45.0, kAxisWidth = 1.5;
   // Centre line x = c(y), its slope, and the arc length t(y) from the bottom.
   std::vector<double> centre(ny), slope(ny), arc(ny);
   for (int y = 0; y < ny; ++y) {
@@ -301,8 +304,9 @@ std::vector<float> filament_image(const Model& m, int& nx, int& ny) {
       double core = std::exp(-0.5 * (d / (0.55 * radius)) * (d / (0.55 * radius)));
       // Helical striation: stripes inclined across the band, one turn per period.
       double stripes = 0.6 + 0.4 * std::cos(2 * kPi * (t / period + 0.35 * d / radius));
-      image[static_cast<size_t>(y) * nx + x] =
-          static_cast<float>(50.0 + 30.0 * core * stripes + 3.0 * noise.gauss());
+      double axis = std::exp(-0.5 * (d / kAxisWidth) * (d / kAxisWidth));
+      image[static_cast<size_t>(y) * nx + x] = static_cast<float>(
+          50.0 + 30.0 * core * stripes + kAxisDensity * axis + 3.0 * noise.gauss());
     }
   }
   return image;

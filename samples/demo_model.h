@@ -92,7 +92,8 @@ float mask_weight(const Model& m, double x, double y);
 
 // Six sections of 256 x 256: a small crystal patch turning by 15 degrees a step.
 std::vector<float> stack_image(const Model& m, int& nx, int& ny, int& nz);
-// A striated, helical band along a smooth, roughly vertical curve.
+// A striated, helical band along a smooth, roughly vertical curve, with a dense, narrow axis:
+// across the band the density peaks on the curve in every row, whatever the striation.
 std::vector<float> filament_image(const Model& m, int& nx, int& ny);
 // A small byte image with a marked grid of points for clicking.
 std::vector<float> click_image(int& nx, int& ny);

@@ -1,9 +1,11 @@
 // The real program under its own X server: maps of modes 12 and 6, the movie of a stack, the
 // pictures read back pixel by pixel (on the 8-bit screen a pixel is its colour index, here
-// density x 125 / 250, exact in binary), quitting, the run command's screenshot, and the roads
-// of the lattice and CTF tools over the demo project, which begin at its start menu.
+// density x 125 / 250, exact in binary), quitting, the run command's screenshot, the roads of
+// the lattice and CTF tools over the demo project, which begin at its start menu, and the demo
+// filament straightened by both methods of "Splinefit image".
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -281,4 +283,74 @@ TEST_F(Program, ThonRingsLieOnTheDemoTransformAndACornerDefocusIsStored) {
   EXPECT_EQ(lines.at(24) + " " + lines.at(25), "9549. 10156.");
   EXPECT_NE(s.program.out().find("!!! New style 21st century map : CUT/demo.tr.fft.tvk"),
             std::string::npos);
+}
+
+// The demo filament boxed whole, its axis marked bottom to top, straightened by shear and by
+// bending and written: in both maps the densest column of every row is the same, give or take
+// a pixel.
+TEST_F(Program, SplinefitStraightensTheDemoFilament) {
+  fs::copy_file(fs::path(TOLSVIK_BIN_DIR) / ".." / "demo" / "filament.tvk", dir / "filament.tvk");
+  Session s(server, {}, dir.path());
+  for (const char* answer : {"filament.tvk", "", "", "", ""}) s.window->answer(answer);
+  constexpr int nx = 384, ny = 768;
+  // Map (x, y) in the window: the section centred, map row 0 at the bottom.
+  const int left = s.image.x + (s.image.width - nx) / 2;
+  const int bottom = s.image.y + s.image.height - (s.image.height - ny) / 2;
+  auto axis = [](double y) {  // the generator's curve
+    return 0.5 * nx + 70 * std::sin(2 * M_PI * y / 1100 + 0.4) + 25 * std::sin(2 * M_PI * y / 430);
+  };
+  s.window->choose(kMainMenuItems, 18);  // "Splinefit image"
+  s.window->wait_menu(2);
+  s.user.move(left, bottom), s.user.press(1, true, 400);
+  for (int i = 1; i <= 6; ++i) s.user.move(left + (nx - 1) * i / 6, bottom - (ny - 1) * i / 6);
+  s.user.release(1, true);
+  s.window->choose(3, 1);  // "Accept box"
+  const xdrive::WindowInfo marking = s.window->wait_menu(4);
+  for (int y = 6; y < ny; y += 24) {
+    const int wx = left + int(std::lround(axis(y))), wy = bottom - y;
+    // The program reads where the pointer is once it meets the click: the next click waits
+    // until the point's circle is drawn.
+    const auto before =
+        xdrive::read_pixels(s.user.dpy(), s.image.id, wx - s.image.x - 3, wy - s.image.y - 3, 7, 7);
+    s.user.move(wx, wy), s.user.click(1);
+    for (const double end = xdrive::now_seconds() + 30;
+         xdrive::read_pixels(s.user.dpy(), s.image.id, wx - s.image.x - 3, wy - s.image.y - 3, 7,
+                             7) == before;) {
+      ASSERT_LT(xdrive::now_seconds(), end) << "no mark at y = " << y << s.program.out();
+      xdrive::sleep_seconds(0.02);
+    }
+  }
+  s.window->click_item(marking, 3);  // "Finished spline"
+  for (auto [method, file] : {std::pair{1, "shear.map"}, {2, "bent.map"}}) {
+    s.window->choose(4, method);
+    s.window->choose(3, 1);  // "Create image output file"
+    s.window->answer(file);
+    const xdrive::WindowInfo output = s.window->wait_menu(3);
+    if (method == 2) {
+      fs::create_directories(fs::path(TOLSVIK_BIN_DIR) / ".." / "screenshots");
+      EXPECT_TRUE(xdrive::screenshot(
+          s.user.dpy(), fs::path(TOLSVIK_BIN_DIR) / ".." / "screenshots" / "splinefit.png",
+          "Zevar"));
+    }
+    s.window->click_item(output, method == 1 ? 2 : 3);  // further calculation, main menu
+  }
+  s.window->wait_menu(kMainMenuItems);
+  for (const char* file : {"shear.map", "bent.map"}) {
+    std::set<int> columns;
+    test_maps::quietly([&] {
+      int nxyz[3], mxyz[3], mode;
+      float dmin, dmax, dmean;
+      imopen(2, dir / file, "ro");
+      irdhdr(2, nxyz, mxyz, mode, dmin, dmax, dmean);
+      ASSERT_EQ(nxyz[0], nx);
+      std::vector<float> row(nx);
+      for (int y = 0; y < nxyz[1]; ++y) {
+        irdlin(2, row.data());
+        columns.insert(int(std::max_element(row.begin(), row.end()) - row.begin()));
+      }
+      imclose(2);
+    });
+    ASSERT_FALSE(columns.empty()) << file;
+    EXPECT_LE(*columns.rbegin() - *columns.begin(), 2) << file;
+  }
 }
