@@ -297,8 +297,10 @@ void output_coords() {
 
   const int fixed_lines = gen.message_lines;
   show_label(gen.message_lines);
-  show_menu({"Hide zoom area", "Delete previous position", "Return main menu"});
-  for (int job = wait_job(0); job != 3; job = wait_job(0)) {
+  // The menu is made again after every step, under the label as it now is.
+  for (int job = 0; job != 3;) {
+    job = menu_choice({"Hide zoom area", "Delete previous position", "Return main menu"},
+                      {kJobPointer});
     if (job == kJobPointer && !add_click()) return;
     if (job == 1) tolpixzoomhide();
     if (job == 2) delete_last(fixed_lines);
