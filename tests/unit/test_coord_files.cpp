@@ -33,7 +33,7 @@ TEST(CoordFiles, EachLayoutIsWrittenAndReadBackAndWhatNoMapHoldsIsRefused) {
     V lines;
     P back;
     R::Outcome outcome = R::done;
-    int line = 0;
+    int64_t line = 0;
   } cases[] = {
       // clang-format off
       {true, L::standard, {"        x         y      density", "        12        34         5.5",

@@ -145,7 +145,7 @@ CoordFileRead read_coord_file(TextReader& in, CoordLayout layout, int32_t ny,
   std::fill(table.begin(), table.end(), Position{0, 0, 0.0f});
   const int64_t limit = std::min<int64_t>(kMaxPositions, static_cast<int64_t>(table.size()));
   std::string text;
-  int line = 0;
+  int64_t line = 0;
   if (has_header(layout) && in.line(text, kLongestRecord)) ++line;
   while (in.line(text, kLongestRecord)) {
     ++line;

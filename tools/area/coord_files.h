@@ -36,7 +36,7 @@ void write_coord_file(TextWriter& out, CoordLayout layout, const CoordFileInfo& 
 
 struct CoordFileRead {
   enum Outcome { done, too_many, bad_line } outcome = done;
-  int line = 0;  // the line of the file that is not a record (bad_line)
+  int64_t line = 0;  // the line of the file that is not a record (bad_line, too_many)
 };
 // Reads a coordinate file of the layout into table (kMaxPositions entries) and sets npos, the
 // number of records (Spider: the highest record number; entries no record names are 0). Blank

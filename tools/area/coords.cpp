@@ -60,7 +60,12 @@ bool replaceable(const std::string& name, bool exists) {
 }
 
 // Writes the new file beside `name` and renames it over `name`; `name` is untouched on failure.
-bool replace_file(const std::string& name, const std::function<void(TextWriter&)>& write) {
+// A name that is a symbolic link keeps it: the file it leads to is replaced.
+bool replace_file(std::string name, const std::function<void(TextWriter&)>& write) {
+  if (char* real = realpath(name.c_str(), nullptr)) {
+    name = real;
+    std::free(real);
+  }
   std::string temp;
   const int fd = file_beside(name, temp);
   if (fd < 0) return false;
