@@ -1,4 +1,5 @@
 #include "driver/mainmenu.h"
+#include "tools/area/coords.h"
 #include "tools/spline/splinefit.h"
 #include "tools/transform/ctf.h"
 #include "tools/transform/lattice.h"
@@ -8,7 +9,7 @@
 const ToolTable tools = {
     .average = nullptr,
     .box_area = nullptr,
-    .output_coords = nullptr,
+    .output_coords = output_coords,
     .fftdisplay = nullptr,
     .lattice = lattice,
     .ctffit = ctffit,

@@ -95,7 +95,7 @@ TEST_F(ProgramTest, ToolsNotBuiltOrNotForThisDisplaySayOptionNotAvailable) {
     int refused;
   } cases[] = {
       // Later tools, and pointer tracking of a compressed display.
-      {[] { open_ramp("2"); }, {9, 12, 13, 14, 17}, 5},
+      {[] { open_ramp("2"); }, {9, 12, 13, 17}, 4},
       // The interactive FFT, more sections and splines of a transform: only the last two say
       // so, the FFT does nothing at all.
       {[] {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <thread>
@@ -352,5 +353,59 @@ TEST_F(Program, SplinefitStraightensTheDemoFilament) {
     });
     ASSERT_FALSE(columns.empty()) << file;
     EXPECT_LE(*columns.rbegin() - *columns.begin(), 2) << file;
+  }
+}
+
+// "Output map coordinates" in the click mode of "tvkclick.tvk" (128 x 128, centred) and on the
+// demo transform: a mark in each layout, and after a restart each file read back and rewritten.
+TEST_F(Program, CoordinatesOfEachLayoutAreWrittenAndReadBackAfterARestart) {
+  const fs::path demo = dir.path() / "demo";
+  fs::copy(fs::path(TOLSVIK_BIN_DIR) / ".." / "demo", demo, fs::copy_options::recursive);
+  const int x0 = (1230 - 128) / 2, y0 = (974 - 128) / 2;
+  const struct {
+    int layout;  // format menu item (0: the click mode)
+    std::string file;
+    int x, y;            // window position of the mark
+    std::string record;  // how its record begins
+  } roads[] = {{0, "tvkclick.dat", x0 + 30, y0 + 88, "        30        40"},
+               {3, "spider.dat", x0 + 5, y0 + 120, "    1 2    5.000000    8.000000"},
+               {4, "imagic.dat", x0 + 100, y0 + 1, "    1.000000        100.0000        1.0"},
+               {2, "ft.dat", 615 + 20, 487 - 5, "        20         5"}};
+  std::map<std::string, std::vector<std::string>> written;
+  for (bool restart : {false, true}) {
+    Session s(server, {}, demo);
+    xdrive::WindowInfo menu{};
+    auto next_menu = [&](int items) {
+      for (xdrive::WindowInfo m;;)
+        if ((m = s.window->wait_menu(items)).id != menu.id) return menu = m;
+    };
+    s.window->choose(9, 7);  // "tvkclick.tvk": nothing asked, the tool runs at once
+    for (const auto& r : roads) {
+      if (r.file == "ft.dat") {
+        s.window->click_item(next_menu(kMainMenuItems), 21);  // "Return"
+        s.window->choose(9, 3);                               // "Display fourier transformation"
+        for (const char* answer : {"200,200", "", ""}) s.window->answer(answer);
+      }
+      if (r.layout > 0) s.window->click_item(next_menu(kMainMenuItems), 14);
+      if (r.layout > 0) s.window->click_item(next_menu(5), r.layout);
+      s.window->answer(r.layout > 0 ? r.file : "");  // the click mode offers tvkclick.dat
+      next_menu(3);
+      if (!restart) {  // a mark; after the restart the file is read back
+        s.user.move(s.image.x + r.x, s.image.y + r.y);
+        s.user.click(1, false, 300);
+        next_menu(3);
+      }
+      s.window->click_item(menu, 3);  // "Return main menu"
+    }
+    s.window->click_item(next_menu(kMainMenuItems), 21);
+    s.window->choose(9, 9);  // "Quit"
+    EXPECT_EQ(s.program.wait_exit(), 0);
+    for (const auto& r : roads) {
+      const std::vector<std::string> now = testsupport::read_lines(demo / r.file);
+      EXPECT_TRUE(!restart || now == written[r.file]) << r.file;  // written again unchanged
+      EXPECT_EQ(now.size(), r.layout == 4 ? 1u : 2u) << r.file;   // Imagic has no header
+      EXPECT_TRUE(now.back().starts_with(r.record)) << now.back();
+      written[r.file] = now;
+    }
   }
 }
